@@ -1,0 +1,36 @@
+# Compiler settings shared by every target of the project.
+
+function(zephlor_warnings target)
+  if(MSVC)
+    target_compile_options(${target} PRIVATE /W4)
+    if(ZEPHLOR_WARNINGS_AS_ERRORS)
+      target_compile_options(${target} PRIVATE /WX)
+    endif()
+  else()
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Wshadow -Wconversion -Wsign-conversion)
+    if(ZEPHLOR_WARNINGS_AS_ERRORS)
+      target_compile_options(${target} PRIVATE -Werror)
+    endif()
+  endif()
+endfunction()
+
+# The codec and the driver: no exceptions, no run-time type information, and nothing visible
+# outside the library but what its header exports.
+function(zephlor_protocol_library target)
+  zephlor_warnings(${target})
+  set_target_properties(${target} PROPERTIES
+    CXX_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON
+    PREFIX "")
+  if(MSVC)
+    target_compile_options(${target} PRIVATE /GR- /EHs-c-)
+  else()
+    target_compile_options(${target} PRIVATE -fno-exceptions -fno-rtti)
+  endif()
+  if(WIN32)
+    target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/platform/windows_dll_main.cpp)
+  elseif(NOT APPLE)
+    # Every symbol resolved at link time, and no run-time library recorded that is not used.
+    target_link_options(${target} PRIVATE LINKER:-z,defs LINKER:--as-needed)
+  endif()
+endfunction()
