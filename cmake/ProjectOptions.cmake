@@ -1,5 +1,12 @@
 # Compiler settings shared by every target of the project.
 
+if(ZEPHLOR_SANITIZERS)
+  # Halt at the first finding, so a test run cannot pass over one.
+  add_compile_options(-fsanitize=${ZEPHLOR_SANITIZERS} -fno-sanitize-recover=all
+                      -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=${ZEPHLOR_SANITIZERS})
+endif()
+
 function(zephlor_warnings target)
   if(MSVC)
     target_compile_options(${target} PRIVATE /W4)
@@ -31,6 +38,10 @@ function(zephlor_protocol_library target)
     target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/platform/windows_dll_main.cpp)
   elseif(NOT APPLE)
     # Every symbol resolved at link time, and no run-time library recorded that is not used.
-    target_link_options(${target} PRIVATE LINKER:-z,defs LINKER:--as-needed)
+    # A sanitized library leaves its sanitizer runtime to the executable that loads it.
+    target_link_options(${target} PRIVATE LINKER:--as-needed)
+    if(NOT ZEPHLOR_SANITIZERS)
+      target_link_options(${target} PRIVATE LINKER:-z,defs)
+    endif()
   endif()
 endfunction()
