@@ -12,24 +12,47 @@
 namespace {
 
 const std::set<std::string> kCodecExports = {
-    "FillQueryFirmware",        "FillQueryLEDState",          "FillQueryModuleLoadLevel",
-    "FillQueryStationLoadLevel", "FillQueryContactorLoadLevel", "FillQueryThermostat",
-    "FillQuerySwitch",          "ParseFirmware",              "ParseLEDState",
-    "ParseModuleLoadLevel",     "ParseStationLoadLevel",      "ParseContactorLoadLevel",
-    "ParseThermostat",          "ParseSwitch",                "FillSetLEDState",
-    "FillSetModuleLoadLevel",   "FillSetStationLoadLevel",    "FillSetContactorLoadLevel",
-    "FillSetThermostat",        "FillSetSwitch",              "FillSetModuleLoadProfile",
-    "FillSetStationLoadProfile", "ParseSetLEDState",          "ParseSetModuleLoadLevel",
-    "ParseSetStationLoadLevel", "ParseSetContactorLoadLevel", "ParseSetThermostat",
-    "ParseSetSwitch",           "ParseSetModuleLoadProfile",  "ParseSetStationLoadProfile",
+    "FillQueryFirmware",
+    "FillQueryLEDState",
+    "FillQueryModuleLoadLevel",
+    "FillQueryStationLoadLevel",
+    "FillQueryContactorLoadLevel",
+    "FillQueryThermostat",
+    "FillQuerySwitch",
+    "ParseFirmware",
+    "ParseLEDState",
+    "ParseModuleLoadLevel",
+    "ParseStationLoadLevel",
+    "ParseContactorLoadLevel",
+    "ParseThermostat",
+    "ParseSwitch",
+    "FillSetLEDState",
+    "FillSetModuleLoadLevel",
+    "FillSetStationLoadLevel",
+    "FillSetContactorLoadLevel",
+    "FillSetThermostat",
+    "FillSetSwitch",
+    "FillSetModuleLoadProfile",
+    "FillSetStationLoadProfile",
+    "ParseSetLEDState",
+    "ParseSetModuleLoadLevel",
+    "ParseSetStationLoadLevel",
+    "ParseSetContactorLoadLevel",
+    "ParseSetThermostat",
+    "ParseSetSwitch",
+    "ParseSetModuleLoadProfile",
+    "ParseSetStationLoadProfile",
 };
 
 // The names the host looks up, written out here rather than taken from the loader, so that a
 // change on either side is caught.
 const std::set<std::string> kDriverExports = {
-    "_Z11Prepare_xxxiPcRiS0_",         "_Z12zCompare_xxxiR2IAS0_RiPvS2_",
-    "_Z7Set_xxxR2IARjS1_RiP6RSDATAPcPv", "_Z12zReadAny_xxxR2IARjS1_Pc",
-    "_Z9Check_xxxR2IARjS1_S1_PcPvi",   "_Z7Get_xxxR2IARjRiP6RSDATAPcS2_Pv",
+    "_Z11Prepare_xxxiPcRiS0_",
+    "_Z12zCompare_xxxiR2IAS0_RiPvS2_",
+    "_Z7Set_xxxR2IARjS1_RiP6RSDATAPcPv",
+    "_Z12zReadAny_xxxR2IARjS1_Pc",
+    "_Z9Check_xxxR2IARjS1_S1_PcPvi",
+    "_Z7Get_xxxR2IARjRiP6RSDATAPcS2_Pv",
     "_Z6zzStubv",
 };
 
@@ -67,8 +90,7 @@ TEST(LibrarySurface, DriverExportsExactlyTheSevenEntryPoints) {
 
 TEST(LibrarySurface, LoaderLooksUpTheSameNames) {
   const auto& n = zephlor::host::decoratedEntryPointNames();
-  EXPECT_EQ((std::set<std::string>{n.prepare, n.compare, n.set, n.readAny, n.check, n.get,
-                                   n.stub}),
+  EXPECT_EQ((std::set<std::string>{n.prepare, n.compare, n.set, n.readAny, n.check, n.get, n.stub}),
             kDriverExports);
 }
 

@@ -82,18 +82,17 @@ WIRELEX_API int32_t FillSetModuleLoadLevel(int32_t address1, int32_t address2, i
 WIRELEX_API int32_t FillSetStationLoadLevel(int32_t address1, int32_t address2, int32_t address3,
                                             int32_t setValue, int32_t modifier, char* line,
                                             int32_t* lineLength);
-WIRELEX_API int32_t FillSetContactorLoadLevel(int32_t address1, int32_t setValue,
-                                              int32_t modifier, char* line, int32_t* lineLength);
+WIRELEX_API int32_t FillSetContactorLoadLevel(int32_t address1, int32_t setValue, int32_t modifier,
+                                              char* line, int32_t* lineLength);
 WIRELEX_API int32_t FillSetThermostat(int32_t address1, int32_t address2, int32_t address3,
                                       int32_t setValue, char* line, int32_t* lineLength);
 WIRELEX_API int32_t FillSetSwitch(int32_t address1, int32_t address2, int32_t address3,
                                   int32_t setValue, char* line, int32_t* lineLength);
-WIRELEX_API int32_t FillSetModuleLoadProfile(int32_t address1, int32_t address2,
-                                             int32_t address3, int32_t address4,
-                                             int32_t setValue, char* line, int32_t* lineLength);
-WIRELEX_API int32_t FillSetStationLoadProfile(int32_t address1, int32_t address2,
-                                              int32_t address3, int32_t setValue, char* line,
-                                              int32_t* lineLength);
+WIRELEX_API int32_t FillSetModuleLoadProfile(int32_t address1, int32_t address2, int32_t address3,
+                                             int32_t address4, int32_t setValue, char* line,
+                                             int32_t* lineLength);
+WIRELEX_API int32_t FillSetStationLoadProfile(int32_t address1, int32_t address2, int32_t address3,
+                                              int32_t setValue, char* line, int32_t* lineLength);
 
 /* Acknowledgement parsers: 1 when the reply has the exchange's shape and its value field equals
  * `expected` reduced as the builder reduced it (low 8 bits, or whole for the thermostat). The

@@ -17,7 +17,7 @@ struct Exchange {
   char mnemonic[3];
   uint8_t addressCount;  // address numbers on the request line, echoed first in the reply
   SetValue setValue;
-  bool takesModifier;  // the optional trailing 16-bit level modifier of the load level sets
+  bool takesModifier;   // the optional trailing 16-bit level modifier of the load level sets
   uint8_t replyFields;  // fields a reply must yield to be accepted; the value field is the last
   // The text in front of each reply field, in scanning notation (a blank matches any run of
   // white space). Null means one blank in front of every field.

@@ -38,7 +38,8 @@ int32_t buildRequest(ExchangeId id, const RequestNumbers& numbers, char* line,
   *out++ = exchange.mnemonic[0];
   *out++ = exchange.mnemonic[1];
   *out++ = '#';
-  for (int i = 0; i < exchange.addressCount; ++i) out = appendField(out, lowByte(numbers.addresses[i]));
+  for (int i = 0; i < exchange.addressCount; ++i)
+    out = appendField(out, lowByte(numbers.addresses[i]));
   switch (exchange.setValue) {
     case SetValue::kNone:
       break;

@@ -17,7 +17,6 @@ struct RequestNumbers {
 };
 
 // Returns the line length without the NUL and stores it through `lineLength`.
-int32_t buildRequest(ExchangeId id, const RequestNumbers& numbers, char* line,
-                     int32_t* lineLength);
+int32_t buildRequest(ExchangeId id, const RequestNumbers& numbers, char* line, int32_t* lineLength);
 
 }  // namespace wirelex

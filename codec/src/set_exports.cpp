@@ -32,8 +32,8 @@ int32_t FillSetStationLoadLevel(int32_t address1, int32_t address2, int32_t addr
                       lineLength);
 }
 
-int32_t FillSetContactorLoadLevel(int32_t address1, int32_t setValue, int32_t modifier,
-                                  char* line, int32_t* lineLength) {
+int32_t FillSetContactorLoadLevel(int32_t address1, int32_t setValue, int32_t modifier, char* line,
+                                  int32_t* lineLength) {
   const int32_t addresses[] = {address1};
   return buildRequest(ExchangeId::kSetContactorLoadLevel, {addresses, setValue, modifier}, line,
                       lineLength);

@@ -51,11 +51,10 @@ INSTANTIATE_TEST_SUITE_P(
                   [](char* l, int32_t* n) { return FillQueryFirmware(-1, l, n); }, "VGV# 255"},
         BuildCase{"led", [](char* l, int32_t* n) { return FillQueryLEDState(1, 2, 3, l, n); },
                   "VLS# 1 2 3"},
-        BuildCase{"module level, longest query line",
-                  [](char* l, int32_t* n) {
-                    return FillQueryModuleLoadLevel(255, 255, 255, 255, l, n);
-                  },
-                  "VGB# 255 255 255 255"},
+        BuildCase{
+            "module level, longest query line",
+            [](char* l, int32_t* n) { return FillQueryModuleLoadLevel(255, 255, 255, 255, l, n); },
+            "VGB# 255 255 255 255"},
         BuildCase{"station level",
                   [](char* l, int32_t* n) { return FillQueryStationLoadLevel(1, 2, 3, l, n); },
                   "VGC# 1 2 3"},
@@ -65,11 +64,10 @@ INSTANTIATE_TEST_SUITE_P(
         BuildCase{"thermostat, each address reduced",
                   [](char* l, int32_t* n) { return FillQueryThermostat(256, 511, -256, l, n); },
                   "VGH# 0 255 0"},
-        BuildCase{"switch, extreme arguments",
-                  [](char* l, int32_t* n) {
-                    return FillQuerySwitch(INT32_MIN, INT32_MAX, 100, l, n);
-                  },
-                  "VGS# 0 255 100"}));
+        BuildCase{
+            "switch, extreme arguments",
+            [](char* l, int32_t* n) { return FillQuerySwitch(INT32_MIN, INT32_MAX, 100, l, n); },
+            "VGS# 0 255 100"}));
 
 class SetBuilders : public testing::TestWithParam<BuildCase> {};
 
@@ -84,46 +82,38 @@ INSTANTIATE_TEST_SUITE_P(
         BuildCase{"led -1 reduces to 255",
                   [](char* l, int32_t* n) { return FillSetLEDState(1, 2, 3, -1, l, n); },
                   "VLD# 1 2 3 255"},
-        BuildCase{"module level without modifier",
-                  [](char* l, int32_t* n) {
-                    return FillSetModuleLoadLevel(1, 2, 3, 4, 50, 0, l, n);
-                  },
-                  "VLB# 1 2 3 4 50"},
-        BuildCase{"module level with modifier",
-                  [](char* l, int32_t* n) {
-                    return FillSetModuleLoadLevel(1, 2, 3, 4, 50, 7, l, n);
-                  },
-                  "VLB# 1 2 3 4 50 7"},
-        BuildCase{"modifier 65536 has low 16 bits 0: short form",
-                  [](char* l, int32_t* n) {
-                    return FillSetModuleLoadLevel(1, 2, 3, 4, 50, 65536, l, n);
-                  },
-                  "VLB# 1 2 3 4 50"},
-        BuildCase{"modifier 70000 reduces to 4464",
-                  [](char* l, int32_t* n) {
-                    return FillSetModuleLoadLevel(1, 2, 3, 4, 50, 70000, l, n);
-                  },
-                  "VLB# 1 2 3 4 50 4464"},
-        BuildCase{"modifier -1 reduces to 65535",
-                  [](char* l, int32_t* n) {
-                    return FillSetModuleLoadLevel(1, 2, 3, 4, 50, -1, l, n);
-                  },
-                  "VLB# 1 2 3 4 50 65535"},
+        BuildCase{
+            "module level without modifier",
+            [](char* l, int32_t* n) { return FillSetModuleLoadLevel(1, 2, 3, 4, 50, 0, l, n); },
+            "VLB# 1 2 3 4 50"},
+        BuildCase{
+            "module level with modifier",
+            [](char* l, int32_t* n) { return FillSetModuleLoadLevel(1, 2, 3, 4, 50, 7, l, n); },
+            "VLB# 1 2 3 4 50 7"},
+        BuildCase{
+            "modifier 65536 has low 16 bits 0: short form",
+            [](char* l, int32_t* n) { return FillSetModuleLoadLevel(1, 2, 3, 4, 50, 65536, l, n); },
+            "VLB# 1 2 3 4 50"},
+        BuildCase{
+            "modifier 70000 reduces to 4464",
+            [](char* l, int32_t* n) { return FillSetModuleLoadLevel(1, 2, 3, 4, 50, 70000, l, n); },
+            "VLB# 1 2 3 4 50 4464"},
+        BuildCase{
+            "modifier -1 reduces to 65535",
+            [](char* l, int32_t* n) { return FillSetModuleLoadLevel(1, 2, 3, 4, 50, -1, l, n); },
+            "VLB# 1 2 3 4 50 65535"},
         BuildCase{"longest line of the protocol",
                   [](char* l, int32_t* n) {
                     return FillSetModuleLoadLevel(255, 255, 255, 255, 255, 65535, l, n);
                   },
                   "VLB# 255 255 255 255 255 65535"},
         BuildCase{"station level",
-                  [](char* l, int32_t* n) {
-                    return FillSetStationLoadLevel(1, 2, 3, 75, 0, l, n);
-                  },
+                  [](char* l, int32_t* n) { return FillSetStationLoadLevel(1, 2, 3, 75, 0, l, n); },
                   "VLC# 1 2 3 75"},
-        BuildCase{"station level with modifier",
-                  [](char* l, int32_t* n) {
-                    return FillSetStationLoadLevel(1, 2, 3, 331, 7, l, n);
-                  },
-                  "VLC# 1 2 3 75 7"},
+        BuildCase{
+            "station level with modifier",
+            [](char* l, int32_t* n) { return FillSetStationLoadLevel(1, 2, 3, 331, 7, l, n); },
+            "VLC# 1 2 3 75 7"},
         BuildCase{"contactor level with modifier",
                   [](char* l, int32_t* n) { return FillSetContactorLoadLevel(4, 100, 5, l, n); },
                   "VLO# 4 100 5"},
@@ -136,22 +126,18 @@ INSTANTIATE_TEST_SUITE_P(
         BuildCase{"thermostat 300 is not reduced",
                   [](char* l, int32_t* n) { return FillSetThermostat(1, 2, 3, 300, l, n); },
                   "VSH# 1 2 3 300"},
-        BuildCase{"thermostat most negative",
-                  [](char* l, int32_t* n) {
-                    return FillSetThermostat(255, 255, 255, INT32_MIN, l, n);
-                  },
-                  "VSH# 255 255 255 -2147483648"},
+        BuildCase{
+            "thermostat most negative",
+            [](char* l, int32_t* n) { return FillSetThermostat(255, 255, 255, INT32_MIN, l, n); },
+            "VSH# 255 255 255 -2147483648"},
         BuildCase{"switch", [](char* l, int32_t* n) { return FillSetSwitch(9, 8, 7, 1, l, n); },
                   "VSW# 9 8 7 1"},
-        BuildCase{"module profile",
-                  [](char* l, int32_t* n) {
-                    return FillSetModuleLoadProfile(1, 2, 3, 4, 511, l, n);
-                  },
-                  "VLP# 1 2 3 4 255"},
+        BuildCase{
+            "module profile",
+            [](char* l, int32_t* n) { return FillSetModuleLoadProfile(1, 2, 3, 4, 511, l, n); },
+            "VLP# 1 2 3 4 255"},
         BuildCase{"station profile",
-                  [](char* l, int32_t* n) {
-                    return FillSetStationLoadProfile(1, 2, 3, 12, l, n);
-                  },
+                  [](char* l, int32_t* n) { return FillSetStationLoadProfile(1, 2, 3, 12, l, n); },
                   "VSP# 1 2 3 12"}));
 
 // The line of each builder at its widest arguments must fit in WIRELEX_MAX_LINE + 1 bytes, the

@@ -44,8 +44,8 @@ int zCompare_xxx(int, IA& itemA, IA& itemB, int&, void*, void*) {
   return 1;
 }
 
-void Set_xxx(IA& item, unsigned int& requestLength, unsigned int& requestCode, int&,
-             RSDATA* record, char* requestBuffer, void*) {
+void Set_xxx(IA& item, unsigned int& requestLength, unsigned int& requestCode, int&, RSDATA* record,
+             char* requestBuffer, void*) {
   requestCode = 0;
   requestLength = 0;
   const int32_t length = isWrite(record)

@@ -60,8 +60,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         CompareCase{"station vs thermostat, same addresses", makeItem(3, 1, 2, 3),
                     makeItem(5, 1, 2, 3), 1},
-        CompareCase{"led differs only in addr4", makeItem(1, 1, 2, 3, 4),
-                    makeItem(1, 1, 2, 3, 9), 1},
+        CompareCase{"led differs only in addr4", makeItem(1, 1, 2, 3, 4), makeItem(1, 1, 2, 3, 9),
+                    1},
         CompareCase{"led differs in addr3", makeItem(1, 1, 2, 3), makeItem(1, 1, 2, 4), 0},
         CompareCase{"module differs only in addr4", makeItem(2, 1, 2, 3, 4),
                     makeItem(2, 1, 2, 3, 9), 0},
@@ -78,10 +78,8 @@ INSTANTIATE_TEST_SUITE_P(
         CompareCase{"firmware addr2 255", makeItem(0, 7), makeItem(0, 7, 255), 256},
         CompareCase{"firmware other addr1", makeItem(0, 7, 1, 1, 1), makeItem(0, 6, 1, 1, 1), 0},
         CompareCase{"firmware ignores second kind", makeItem(0, 7), makeItem(4, 7, 4), 5},
-        CompareCase{"modifier always alike", makeItem(9, 1, 2, 3, 4), makeItem(9, 5, 6, 7, 8),
-                    1},
-        CompareCase{"kind 10 never alike", makeItem(10, 1, 2, 3, 4), makeItem(10, 1, 2, 3, 4),
-                    0},
+        CompareCase{"modifier always alike", makeItem(9, 1, 2, 3, 4), makeItem(9, 5, 6, 7, 8), 1},
+        CompareCase{"kind 10 never alike", makeItem(10, 1, 2, 3, 4), makeItem(10, 1, 2, 3, 4), 0},
         CompareCase{"kind 255 never alike", makeItem(255), makeItem(255), 0},
         CompareCase{"host byte 0 not compared", withHostByte(makeItem(2, 1, 2, 3, 4), 1),
                     withHostByte(makeItem(2, 1, 2, 3, 4), 2), 1}));
@@ -119,10 +117,8 @@ TEST_P(CheckReplies, JudgeOnlyTheFrame) {
 INSTANTIATE_TEST_SUITE_P(Driver, CheckReplies,
                          ::testing::Values(CheckCase{"", 0, 9}, CheckCase{"R", 1, 4},
                                            CheckCase{"RGC#", 4, 4}, CheckCase{"RGC# ", 5, 0},
-                                           CheckCase{"XGC# 1", 6, 10},
-                                           CheckCase{"R12#5", 5, 0},
-                                           CheckCase{"RGC 1 2", 7, 10},
-                                           CheckCase{"rgc# 1", 6, 10},
+                                           CheckCase{"XGC# 1", 6, 10}, CheckCase{"R12#5", 5, 0},
+                                           CheckCase{"RGC 1 2", 7, 10}, CheckCase{"rgc# 1", 6, 10},
                                            CheckCase{"RGC# 1 2 3 75\r\n", 15, 0},
                                            CheckCase{"RGC# 1", 0xFFFFFFFFu, 0}));
 

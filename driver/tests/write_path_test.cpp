@@ -83,8 +83,7 @@ INSTANTIATE_TEST_SUITE_P(
         WriteCase{"switch", makeItem(6, 1, 2, 3), 1.0f, "VSW# 1 2 3 1", "RSW# 1 2 3 1"},
         WriteCase{"module profile", makeItem(7, 1, 2, 3, 4), 3.0f, "VLP# 1 2 3 4 3",
                   "RLP# 1 2 3 4 3"},
-        WriteCase{"station profile", makeItem(8, 1, 2, 3), 0.9f, "VSP# 1 2 3 0",
-                  "RSP# 1 2 3 0"}));
+        WriteCase{"station profile", makeItem(8, 1, 2, 3), 0.9f, "VSP# 1 2 3 0", "RSP# 1 2 3 0"}));
 
 TEST_F(WritePath, SixteenBitValueTypeReadsTwoBytes) {
   IA item = makeItem(5, 1, 2, 3);
@@ -130,8 +129,9 @@ TEST_F(WritePath, ModifierIsKeptToSixteenBits) {
   const struct {
     float written;
     float readBack;
-  } cases[] = {{40.9f, 40.0f},   {65535.0f, 65535.0f}, {70000.0f, 4464.0f},
-               {-1.0f, 65535.0f}, {-0.5f, 0.0f},        {std::numeric_limits<float>::quiet_NaN(), 0.0f}};
+  } cases[] = {{40.9f, 40.0f},      {65535.0f, 65535.0f},
+               {70000.0f, 4464.0f}, {-1.0f, 65535.0f},
+               {-0.5f, 0.0f},       {std::numeric_limits<float>::quiet_NaN(), 0.0f}};
   for (auto c : cases) {
     IA modifier = makeItem(9);
     RSDATA record = makeRecord(c.written, 1);
