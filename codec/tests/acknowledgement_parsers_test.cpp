@@ -18,6 +18,9 @@ struct AckCase {
   bool confirmed;
 };
 
+// Names the case in test listings and failure messages.
+void PrintTo(const AckCase& c, std::ostream* out) { *out << c.name; }
+
 class AcknowledgementParsers : public testing::TestWithParam<AckCase> {};
 
 TEST_P(AcknowledgementParsers, ConfirmOnlyTheirEchoOfTheValue) {

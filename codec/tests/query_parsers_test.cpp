@@ -18,6 +18,9 @@ struct ParseCase {
   int32_t value;  // what `out` must hold afterwards; the sentinel when refused
 };
 
+// Names the case in test listings and failure messages.
+void PrintTo(const ParseCase& c, std::ostream* out) { *out << c.name; }
+
 constexpr int32_t kUntouched = 0x5EED;
 
 class QueryParsers : public testing::TestWithParam<ParseCase> {};
@@ -71,6 +74,9 @@ struct FirmwareCase {
   bool accepted;
   FirmwareInfo after;  // starting from kFirmwareUntouched
 };
+
+// Names the case in test listings and failure messages.
+void PrintTo(const FirmwareCase& c, std::ostream* out) { *out << c.reply; }
 
 constexpr FirmwareInfo kFirmwareUntouched = {-1, -2, -3, -4, -5};
 

@@ -17,6 +17,9 @@ struct BuildCase {
   const char* expectedLine;  // without CR LF
 };
 
+// Names the case in test listings and failure messages.
+void PrintTo(const BuildCase& c, std::ostream* out) { *out << c.name; }
+
 constexpr unsigned char kGuard = 0xA5;
 
 void expectBuilds(const BuildCase& c) {

@@ -39,6 +39,9 @@ struct CompareCase {
   int expected;
 };
 
+// Names the case in test listings and failure messages.
+void PrintTo(const CompareCase& c, std::ostream* out) { *out << c.name; }
+
 class CompareItems : public DriverTest, public ::testing::WithParamInterface<CompareCase> {};
 
 TEST_P(CompareItems, DecidesByTheFirstItemsKind) {
@@ -97,6 +100,9 @@ struct CheckCase {
   unsigned length;  // bytes received, which may stop short of the text
   int expected;
 };
+
+// Names the case in test listings and failure messages.
+void PrintTo(const CheckCase& c, std::ostream* out) { *out << c.received; }
 
 class CheckReplies : public DriverTest, public ::testing::WithParamInterface<CheckCase> {};
 

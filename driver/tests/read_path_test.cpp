@@ -15,6 +15,9 @@ struct ReadCase {
   float value;
 };
 
+// Names the case in test listings and failure messages.
+void PrintTo(const ReadCase& c, std::ostream* out) { *out << c.name; }
+
 class ReadEachKind : public DriverTest, public ::testing::WithParamInterface<ReadCase> {};
 
 TEST_P(ReadEachKind, QueriesAndStoresTheValue) {

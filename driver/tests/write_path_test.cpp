@@ -48,6 +48,9 @@ struct WriteCase {
   const char* echo;     // the controller's acknowledgement of the value it received
 };
 
+// Names the case in test listings and failure messages.
+void PrintTo(const WriteCase& c, std::ostream* out) { *out << c.name; }
+
 class WriteEachKind : public WritePath, public ::testing::WithParamInterface<WriteCase> {};
 
 TEST_P(WriteEachKind, SendsTheValueAndConfirmsItsEcho) {
