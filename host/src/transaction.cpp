@@ -1,0 +1,84 @@
+#include "zephlor_host/transaction.h"
+
+namespace zephlor::host {
+namespace {
+
+// What the driver's results mean to this host.
+constexpr unsigned kRequestCodeLineBuilt = 100;
+constexpr int kCheckAccepted = 0;
+constexpr int kCheckNothingReceived = 9;
+constexpr int kParseCodeRefused = 99;
+constexpr unsigned char kStatusConfirmed = 0;
+
+bool isModifierItem(const IA& item) {
+  return item.fields.kind == static_cast<unsigned char>(ItemKind::Modifier);
+}
+
+}  // namespace
+
+TransactionResult runTransaction(const DriverEntryPoints& driver, IA& item, RSDATA* records,
+                                 LineTransport& transport, std::chrono::milliseconds timeout,
+                                 TraceSink* trace) {
+  TransactionResult result;
+  const bool isWrite = records[0].direction != 0;
+  char request[64] = {};
+  unsigned requestLength = 0;
+  unsigned requestCode = 0;
+  int unused = 0;
+  driver.set(item, requestLength, requestCode, unused, records, request, nullptr);
+
+  char reply[kReplyCapacity + 1] = {};
+  unsigned ignored = 0;
+  if (requestCode != kRequestCodeLineBuilt) {
+    // Only the level modifier is served without a line; its write is confirmed by Get_xxx.
+    if (!isModifierItem(item)) {
+      result.outcome = TransactionOutcome::kNothingToSend;
+    } else if (isWrite) {
+      driver.get(item, ignored, result.recordCount, records, reply, result.parseCode, nullptr);
+    }
+    return result;
+  }
+  result.request.assign(request, requestLength);
+
+  transport.discardPendingInput();
+  if (!transport.send(request, requestLength, result.error)) {
+    result.outcome = TransactionOutcome::kSendFailed;
+    return result;
+  }
+  if (trace != nullptr) trace->sent(result.request);
+
+  const auto started = std::chrono::steady_clock::now();
+  const ReceiveResult received = transport.receiveLine(reply, kReplyCapacity, timeout);
+  result.replyTime = std::chrono::duration_cast<std::chrono::microseconds>(
+      std::chrono::steady_clock::now() - started);
+  reply[received.length] = '\0';
+  result.reply.assign(reply, received.length);
+  if (trace != nullptr && received.length != 0)
+    trace->received(result.reply, received.lineComplete);
+  if (received.failed) {
+    result.outcome = TransactionOutcome::kReceiveFailed;
+    result.error = received.error;
+    return result;
+  }
+
+  unsigned receivedLength = static_cast<unsigned>(received.length);
+  unsigned checkValueA = 0;
+  unsigned checkValueB = 0;
+  result.checkResult =
+      driver.check(item, receivedLength, checkValueA, checkValueB, reply, nullptr, 0);
+  if (result.checkResult != kCheckAccepted) {
+    result.outcome = result.checkResult == kCheckNothingReceived ? TransactionOutcome::kNoReply
+                                                                 : TransactionOutcome::kRefused;
+    return result;
+  }
+
+  driver.get(item, ignored, result.recordCount, records, reply, result.parseCode, nullptr);
+  if (isWrite && records[0].status != kStatusConfirmed) {
+    result.outcome = TransactionOutcome::kNotConfirmed;
+  } else if (!isWrite && result.parseCode == kParseCodeRefused) {
+    result.outcome = TransactionOutcome::kNotParsed;
+  }
+  return result;
+}
+
+}  // namespace zephlor::host
