@@ -1,0 +1,58 @@
+// A model of the Zephlor controller: it answers the fifteen request lines of the protocol and
+// keeps the value of every item it has been sent, so a later query returns it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+namespace zephlor::sim {
+
+// The controller's stores of item values, one per kind of item.
+enum class Register : uint8_t {
+  kLedState,
+  kModuleLoadLevel,
+  kStationLoadLevel,
+  kContactorLoadLevel,
+  kThermostat,
+  kSwitch,
+  kModuleLoadProfile,
+  kStationLoadProfile,
+};
+
+using ItemAddress = std::array<uint8_t, 4>;  // unused trailing numbers are 0
+
+struct FirmwareIdentity {
+  std::string version = "1.0";   // "MAJOR.MINOR", sent as written
+  std::string date = "12/8/26";  // "A/B/C", sent as written
+};
+
+// "MAJOR.MINOR" and "A/B/C" with decimal digits only, as the reply carries them.
+bool isValidFirmwareVersion(std::string_view version);
+bool isValidFirmwareDate(std::string_view date);
+
+class ControllerModel {
+ public:
+  explicit ControllerModel(FirmwareIdentity firmware = {});
+
+  // The reply line, CR LF included, to one request line given without its line end. Nothing
+  // for a line that is not one of the controller's requests: the controller stays silent.
+  std::optional<std::string> respond(std::string_view requestLine);
+
+  // The value the controller holds for an item; 0 for one never set.
+  int32_t value(Register where, const ItemAddress& address) const;
+
+  // The level modifier carried by the most recent load level set line, 0 if it had none.
+  uint16_t lastModifier() const { return lastModifier_; }
+
+ private:
+  FirmwareIdentity firmware_;
+  std::map<std::pair<Register, ItemAddress>, int32_t> values_;
+  uint16_t lastModifier_ = 0;
+};
+
+}  // namespace zephlor::sim
