@@ -1,0 +1,39 @@
+// zephlorctl's commands: how their words are read and how each runs on a session.
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "exit_codes.h"
+#include "items.h"
+#include "session.h"
+
+namespace zephlor::ctl {
+
+struct Command {
+  enum class Verb { kInfo, kRead, kWrite, kPoll, kRun, kFault, kSleep };
+  Verb verb = Verb::kInfo;
+  std::vector<Item> items;
+  float value = 0.0f;                        // write
+  std::optional<uint16_t> unsigned16;        // write --u16: sent as a 16-bit unsigned integer
+  std::chrono::milliseconds interval{1000};  // poll, sleep
+  long long count = 0;                       // poll: samples to take, 0 for no limit
+  std::string file;                          // run
+  std::vector<std::string> faults;           // fault: KIND[:P] specs, empty for none
+};
+
+// Reads a command from its words. `inScript` admits the script-only commands (fault, sleep) and
+// refuses run.
+std::optional<Command> parseCommand(const std::vector<std::string>& words, bool inScript,
+                                    std::string& error);
+
+// Runs `command`, writing results to `out` and explanations to `err`.
+ExitCode execute(const Command& command, Session& session, std::ostream& out, std::ostream& err);
+
+// Asks a running poll or script to stop after the current transaction (from a signal handler).
+void requestStop();
+
+}  // namespace zephlor::ctl

@@ -1,0 +1,82 @@
+#include "help.h"
+
+namespace zephlor::ctl {
+
+const char kHelpText[] = R"(Usage: zephlorctl [OPTIONS] COMMAND [ARGUMENTS]
+
+Talks to a Zephlor controller through the osterfell driver plug-in, exactly as the host
+application does: for every transaction Set_xxx builds the request line, the line is sent, the
+reply is collected up to its line end or the timeout, then Check_xxx and Get_xxx judge and parse
+it. zephlorctl never calls the codec directly.
+
+Commands:
+  info [ADDRESS]            driver name, and the firmware version and date (firmware item
+                            ADDRESS, default 0)
+  read ITEM                 read one item's value
+  write ITEM VALUE [--u16]  write a value and wait for the controller's confirmation; VALUE is a
+                            number, truncated toward zero on the line (8-bit items carry its
+                            low 8 bits). --u16 sends it as a 16-bit unsigned integer (0-65535)
+  poll ITEM... [--interval MS] [--count N]
+                            read the items every MS milliseconds (default 1000), one
+                            timestamped line per sample, N samples (default: until interrupted)
+  run FILE                  run the commands in FILE (- for standard input), one per line.
+                            Lines starting with # are shown as they are; a line starting with !
+                            is expected to fail. Scripts may also use:
+                              fault none | fault KIND[:P]...   set the --sim simulator's faults
+                              sleep MS                         pause
+
+Items: a kind followed by its address numbers (each 0 to 255):
+  firmware A                read only; five values: version and date
+  led A B C
+  module-level A B C D
+  station-level A B C
+  contactor-level A
+  thermostat A B C          the set point is written whole, signed
+  switch A B C
+  module-profile A B C D    write only
+  station-profile A B C     write only
+  modifier                  the driver's level modifier, carried by every later module-level,
+                            station-level and contactor-level write while it is not 0
+
+The line:
+  --device PATH             serial device of the controller line, opened raw 8N1
+  --baud N                  1200, 2400, 4800, 9600 (default), 19200, 38400, 57600, 115200
+                            or 230400
+  --timeout MS              how long to wait for a reply (default 1000)
+  --sim                     talk to the built-in controller simulator instead of a device
+  --sim-firmware-version X.Y, --sim-firmware-date A/B/C
+                            what the simulator reports as its firmware (default 1.0, 12/8/26)
+  --sim-fault KIND[:P]      let the simulator's replies suffer KIND with probability P
+                            (default 1); repeatable. KIND: drop, garble, delay, wrong-address,
+                            wrong-value, split
+  --sim-delay-ms MS         how long a delayed reply is held back (default 1500)
+  --sim-seed N              seed for drawing the faults (default 1)
+
+Other:
+  --driver PATH             the plug-in to load (default: osterfell.so beside zephlorctl)
+  --trace                   show every line sent and received, CR and LF made visible, with
+                            the time since the line was opened (on standard error)
+  --help                    this text
+
+Exit status:
+  0   success
+  1   a script line marked ! did not fail
+  2   the command line or a script line is wrong
+  3   the driver plug-in cannot be loaded or lacks an entry point
+  4   the device does not exist
+  5   no permission to open the device
+  6   the device is not a serial line, or it failed while in use
+  7   no reply within the timeout
+  8   the reply was refused by the driver's frame check (too short, or not R..#)
+  9   the reply does not parse as an answer to the request
+  10  the controller did not confirm a write
+A poll or script ends with the status of its last failure.
+
+Examples:
+  zephlorctl --sim info
+  zephlorctl --device /dev/ttyUSB0 read station-level 1 2 3
+  zephlorctl --device /dev/ttyUSB0 --trace write thermostat 1 2 3 -5
+  zephlorctl --device /dev/ttyUSB0 poll led 1 2 3 switch 1 2 3 --interval 500 --count 10
+)";
+
+}  // namespace zephlor::ctl

@@ -1,0 +1,56 @@
+// One connection to a controller line: the loaded plug-in, the transport (a serial device or the
+// built-in simulator), and transactions run through the plug-in with their outcome explained.
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "exit_codes.h"
+#include "items.h"
+#include "options.h"
+#include "zephlor_host/driver_module.h"
+#include "zephlor_host/transaction.h"
+#include "zephlor_serial/serial_port.h"
+#include "zephlor_sim/simulated_link.h"
+
+namespace zephlor::ctl {
+
+// The plug-in next to the running executable.
+std::string defaultDriverPath();
+
+struct Outcome {
+  ExitCode code = kSuccess;
+  std::string message;  // for a person, when code is not kSuccess
+};
+
+class Session {
+ public:
+  Session();
+  ~Session();
+
+  // Loads the plug-in and opens the line.
+  Outcome open(const ConnectionOptions& options);
+
+  const host::DriverEntryPoints& driver() const { return driver_.entryPoints(); }
+
+  // Runs one transaction for `item` on `records` (five for a firmware read) and explains a
+  // failure in terms a person can act on.
+  Outcome transact(const Item& item, RSDATA* records);
+
+  // The built-in simulator's faults, or null when the line is a real device.
+  sim::FaultInjector* simulatorFaults() { return simFaults_.get(); }
+
+ private:
+  class Trace;
+
+  std::chrono::milliseconds timeout_{1000};
+  host::DriverModule driver_;
+  serial::SerialPort port_;
+  std::unique_ptr<sim::ControllerModel> simController_;
+  std::unique_ptr<sim::FaultInjector> simFaults_;
+  std::unique_ptr<host::LineTransport> transport_;
+  std::unique_ptr<Trace> trace_;
+};
+
+}  // namespace zephlor::ctl

@@ -1,0 +1,137 @@
+#include "child_process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace zephlor::testing {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int millisecondsLeft(Clock::time_point deadline) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+  return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+// Starts `argv` with its standard streams on the given descriptors (-1: /dev/null).
+pid_t spawn(const std::vector<std::string>& argv, int in, int out, int err) {
+  const pid_t pid = fork();
+  if (pid != 0) return pid;
+  const int devNull = open("/dev/null", O_RDWR);
+  dup2(in >= 0 ? in : devNull, STDIN_FILENO);
+  dup2(out >= 0 ? out : devNull, STDOUT_FILENO);
+  dup2(err >= 0 ? err : devNull, STDERR_FILENO);
+  std::vector<char*> args;
+  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+  args.push_back(nullptr);
+  execv(args[0], args.data());
+  _exit(127);
+}
+
+int exitCodeOf(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
+
+// Waits for `pid` until `deadline`; kills it there. Returns its exit code, -1 if killed.
+int reap(pid_t pid, Clock::time_point deadline, bool& timedOut) {
+  int status = 0;
+  while (waitpid(pid, &status, WNOHANG) == 0) {
+    if (Clock::now() >= deadline) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      timedOut = true;
+      return -1;
+    }
+    usleep(1000);
+  }
+  return exitCodeOf(status);
+}
+
+}  // namespace
+
+Finished runToCompletion(const std::vector<std::string>& argv, std::chrono::milliseconds limit,
+                         const std::string& input) {
+  int inPipe[2], outPipe[2], errPipe[2];
+  if (pipe2(inPipe, O_CLOEXEC) != 0 || pipe2(outPipe, O_CLOEXEC) != 0 ||
+      pipe2(errPipe, O_CLOEXEC) != 0) {
+    return {};
+  }
+  const pid_t pid = spawn(argv, inPipe[0], outPipe[1], errPipe[1]);
+  close(inPipe[0]);
+  close(outPipe[1]);
+  close(errPipe[1]);
+  // The input is small; a child that does not read it gets EOF or a broken pipe.
+  signal(SIGPIPE, SIG_IGN);
+  [[maybe_unused]] const ssize_t written = write(inPipe[1], input.data(), input.size());
+  close(inPipe[1]);
+
+  Finished finished;
+  const Clock::time_point deadline = Clock::now() + limit;
+  pollfd streams[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+  std::string* sinks[2] = {&finished.out, &finished.err};
+  int openStreams = 2;
+  while (openStreams > 0 && Clock::now() < deadline) {
+    if (poll(streams, 2, millisecondsLeft(deadline)) <= 0) continue;
+    for (int i = 0; i < 2; ++i) {
+      if (streams[i].fd < 0 || streams[i].revents == 0) continue;
+      char chunk[4096];
+      const ssize_t count = read(streams[i].fd, chunk, sizeof chunk);
+      if (count > 0) {
+        sinks[i]->append(chunk, static_cast<size_t>(count));
+      } else if (count == 0 || errno != EINTR) {
+        close(streams[i].fd);
+        streams[i].fd = -1;
+        --openStreams;
+      }
+    }
+  }
+  for (pollfd& stream : streams) {
+    if (stream.fd >= 0) close(stream.fd);
+  }
+  finished.exitCode = reap(pid, deadline, finished.timedOut);
+  return finished;
+}
+
+BackgroundChild::BackgroundChild(const std::vector<std::string>& argv) {
+  int outPipe[2];
+  if (pipe2(outPipe, O_CLOEXEC) != 0) return;
+  pid_ = spawn(argv, -1, outPipe[1], STDERR_FILENO);
+  close(outPipe[1]);
+  out_ = outPipe[0];
+}
+
+BackgroundChild::~BackgroundChild() { stop(); }
+
+std::optional<std::string> BackgroundChild::readLine(std::chrono::milliseconds limit) {
+  const Clock::time_point deadline = Clock::now() + limit;
+  for (;;) {
+    const size_t lineEnd = buffered_.find('\n');
+    if (lineEnd != std::string::npos) {
+      std::string line = buffered_.substr(0, lineEnd);
+      buffered_.erase(0, lineEnd + 1);
+      return line;
+    }
+    pollfd stream{out_, POLLIN, 0};
+    if (out_ < 0 || poll(&stream, 1, millisecondsLeft(deadline)) <= 0) return std::nullopt;
+    char chunk[256];
+    const ssize_t count = read(out_, chunk, sizeof chunk);
+    if (count <= 0) return std::nullopt;
+    buffered_.append(chunk, static_cast<size_t>(count));
+  }
+}
+
+int BackgroundChild::stop() {
+  if (pid_ <= 0) return -1;
+  kill(pid_, SIGTERM);
+  bool timedOut = false;
+  const int code = reap(pid_, Clock::now() + std::chrono::seconds(5), timedOut);
+  pid_ = -1;
+  if (out_ >= 0) close(out_);
+  out_ = -1;
+  return code;
+}
+
+}  // namespace zephlor::testing

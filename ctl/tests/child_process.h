@@ -1,0 +1,45 @@
+// Runs the project's programs as child processes for end-to-end tests, always within a time
+// limit: a child still running at its limit is killed and reported as timed out.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zephlor::testing {
+
+struct Finished {
+  int exitCode = -1;  // -1 when killed by a signal or at the time limit
+  std::string out;
+  std::string err;
+  bool timedOut = false;
+};
+
+// Runs `argv` to completion with `input` on its standard input.
+Finished runToCompletion(const std::vector<std::string>& argv, std::chrono::milliseconds limit,
+                         const std::string& input = "");
+
+// A child that runs alongside the test and is ended when this goes out of scope.
+class BackgroundChild {
+ public:
+  explicit BackgroundChild(const std::vector<std::string>& argv);
+  ~BackgroundChild();
+  BackgroundChild(const BackgroundChild&) = delete;
+  BackgroundChild& operator=(const BackgroundChild&) = delete;
+
+  // The next line of its standard output, without the LF; nothing if none came within `limit`.
+  std::optional<std::string> readLine(std::chrono::milliseconds limit);
+
+  // Ends it with SIGTERM and returns its exit code (-1 if it had to be killed).
+  int stop();
+
+ private:
+  pid_t pid_ = -1;
+  int out_ = -1;
+  std::string buffered_;
+};
+
+}  // namespace zephlor::testing
