@@ -1,5 +1,16 @@
 # Compiler settings shared by every target of the project.
 
+if(ZEPHLOR_FUZZ)
+  # Coverage feedback for libFuzzer everywhere; only the fuzzers themselves link its main.
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
+if(ZEPHLOR_COVERAGE)
+  # Atomic counters: the concurrency test runs the codec on several threads at once.
+  add_compile_options(--coverage -fno-inline -fprofile-update=atomic)
+  add_link_options(--coverage)
+endif()
+
 if(ZEPHLOR_SANITIZERS)
   # Halt at the first finding, so a test run cannot pass over one.
   add_compile_options(-fsanitize=${ZEPHLOR_SANITIZERS} -fno-sanitize-recover=all
