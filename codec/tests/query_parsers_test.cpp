@@ -43,6 +43,8 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"lower case", ParseStationLoadLevel, "rgc# 1 2 3 75", false, 0},
         ParseCase{"no blank after #", ParseStationLoadLevel, "RGC#1 2 3 75", true, 75},
         ParseCase{"tabs and runs of blanks", ParseStationLoadLevel, "RGC#\t1  2\r3 \n75", true, 75},
+        ParseCase{"vertical tab and form feed are white space", ParseStationLoadLevel,
+                  "RGC#\v1\f2 3 75", true, 75},
         ParseCase{"negative value", ParseStationLoadLevel, "RGC# 1 2 3 -5", true, -5},
         ParseCase{"plus sign", ParseStationLoadLevel, "RGC# 1 2 3 +5", true, 5},
         ParseCase{"extra field ignored", ParseStationLoadLevel, "RGC# 1 2 3 75 99", true, 75},
