@@ -4,12 +4,12 @@ namespace wirelex {
 namespace {
 
 // "RGV# address VER major.minor date1/date2/date3"
-const char* const kFirmwareSeparators[kMaxReplyFields] = {" ", " VER ", ".", " ", "/", "/"};
+constexpr const char* kFirmwareSeparators[kMaxReplyFields] = {" ", " VER ", ".", " ", "/", "/"};
 
 using V = SetValue;
 
 // Indexed by ExchangeId.
-const Exchange kExchanges[] = {
+constexpr Exchange kExchanges[] = {
     {"GV", 1, V::kNone, false, 6, kFirmwareSeparators},
     {"LS", 3, V::kNone, false, 4, nullptr},
     {"GB", 4, V::kNone, false, 5, nullptr},

@@ -15,7 +15,7 @@ bool parseQueryValue(ExchangeId id, const char* reply, int32_t* out) {
 bool parseFirmware(const char* reply, FirmwareInfo* out) {
   // The slot of each reply field; the first field (the echoed address) is dropped and the first
   // two numbers of the date land crosswise.
-  static int32_t FirmwareInfo::*const kSlotOfField[kMaxReplyFields] = {
+  static constexpr int32_t FirmwareInfo::*kSlotOfField[kMaxReplyFields] = {
       nullptr,
       &FirmwareInfo::versionMajor,
       &FirmwareInfo::versionMinor,
