@@ -89,7 +89,7 @@ TEST(LibrarySurface, DriverExportsExactlyTheSevenEntryPoints) {
 }
 
 TEST(LibrarySurface, LoaderLooksUpTheSameNames) {
-  const auto& n = zephlor::host::decoratedEntryPointNames();
+  const auto& n = zephlor::host::kDecoratedNames;
   EXPECT_EQ((std::set<std::string>{n.prepare, n.compare, n.set, n.readAny, n.check, n.get, n.stub}),
             kDriverExports);
 }

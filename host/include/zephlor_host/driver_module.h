@@ -5,32 +5,9 @@
 
 #include <string>
 
-#include "osterfell/entry_points.h"
+#include "zephlor_host/entry_point_table.h"
 
 namespace zephlor::host {
-
-struct DriverEntryPoints {
-  decltype(&Prepare_xxx) prepare = nullptr;
-  decltype(&zCompare_xxx) compare = nullptr;
-  decltype(&Set_xxx) set = nullptr;
-  decltype(&zReadAny_xxx) readAny = nullptr;
-  decltype(&Check_xxx) check = nullptr;
-  decltype(&Get_xxx) get = nullptr;
-  decltype(&zzStub) stub = nullptr;
-};
-
-// The decorated names of the seven entry points under this platform's toolchain, in the order
-// of DriverEntryPoints.
-struct EntryPointNames {
-  const char* prepare;
-  const char* compare;
-  const char* set;
-  const char* readAny;
-  const char* check;
-  const char* get;
-  const char* stub;
-};
-const EntryPointNames& decoratedEntryPointNames();
 
 // Owns one loaded instance of the plug-in; unloading it discards the driver-wide values.
 class DriverModule {
