@@ -47,6 +47,7 @@ function(zephlor_protocol_library target)
   endif()
   if(WIN32)
     target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/platform/windows_dll_main.cpp)
+    zephlor_windows_without_runtime(${target} DllMain)
   elseif(NOT APPLE)
     # Every symbol resolved at link time, and no run-time library recorded that is not used.
     # A sanitized library leaves its sanitizer runtime to the executable that loads it.
@@ -55,4 +56,19 @@ function(zephlor_protocol_library target)
       target_link_options(${target} PRIVATE LINKER:-z,defs)
     endif()
   endif()
+endfunction()
+
+# A Windows module built without the C runtime (the cross build): it starts at `entry` and
+# links kernel32 alone, plus whatever else is named after the entry.
+function(zephlor_windows_without_runtime target entry)
+  if(NOT ZEPHLOR_NO_CRT)
+    return()
+  endif()
+  target_compile_definitions(${target} PRIVATE ZEPHLOR_NO_CRT)
+  target_link_options(${target} PRIVATE LINKER:/entry:${entry} ${ZEPHLOR_WINDOWS_LINK_FLAGS})
+  set(libraries ${ZEPHLOR_WINDOWS_IMPORT_LIBRARIES}/libkernel32.a)
+  foreach(extra IN LISTS ARGN)
+    list(APPEND libraries ${ZEPHLOR_WINDOWS_IMPORT_LIBRARIES}/lib${extra}.a)
+  endforeach()
+  target_link_libraries(${target} PRIVATE ${libraries})
 endfunction()

@@ -6,3 +6,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID /*reserved
   if (reason == DLL_PROCESS_ATTACH) DisableThreadLibraryCalls(module);
   return TRUE;
 }
+
+#if defined(ZEPHLOR_NO_CRT)
+// Built without the Microsoft runtime, which would otherwise define this marker that floating
+// point code refers to.
+extern "C" int _fltused = 0;
+#endif
