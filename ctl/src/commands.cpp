@@ -140,7 +140,7 @@ ExitCode runFault(const Command& command, Session& session, std::ostream& out, s
   }
   sim::FaultPlan plan = faults->plan();
   plan.probability = {};
-  for (const std::string& spec : command.faults) sim::addFault(plan, spec);
+  for (const std::string& setting : command.faults) sim::addFault(plan, setting);
   faults->setPlan(plan);
   out << "simulator faults: " << (command.faults.empty() ? "none" : "");
   for (size_t i = 0; i < command.faults.size(); ++i) {
@@ -343,10 +343,12 @@ std::optional<Command> parseCommand(const std::vector<std::string>& words, bool 
   if (verb == "sleep" && inScript) {
     command.verb = Command::Verb::kSleep;
     long long number = 0;
-    at = 0;
-    if (!takeMilliseconds(words, at, "sleep", 0, number, error)) return std::nullopt;
+    if (at >= words.size() || !parseBounded(words[at], 0, 86400000, number)) {
+      error = "sleep takes milliseconds from 0 to 86400000";
+      return std::nullopt;
+    }
     command.interval = std::chrono::milliseconds(number);
-    at = 2;
+    ++at;
     return finished();
   }
   error = "unknown command \"" + verb + "\"" +

@@ -22,7 +22,7 @@ struct Command {
   std::chrono::milliseconds interval{1000};  // poll, sleep
   long long count = 0;                       // poll: samples to take, 0 for no limit
   std::string file;                          // run
-  std::vector<std::string> faults;           // fault: KIND[:P] specs, empty for none
+  std::vector<std::string> faults;           // fault: KIND[:P] settings, empty for none
 };
 
 // Reads a command from its words. `inScript` admits the script-only commands (fault, sleep) and

@@ -55,13 +55,13 @@ std::optional<Fault> faultNamed(std::string_view name) {
   return std::nullopt;
 }
 
-bool addFault(FaultPlan& plan, std::string_view spec) {
-  const size_t colon = spec.find(':');
-  const std::optional<Fault> fault = faultNamed(spec.substr(0, colon));
+bool addFault(FaultPlan& plan, std::string_view setting) {
+  const size_t colon = setting.find(':');
+  const std::optional<Fault> fault = faultNamed(setting.substr(0, colon));
   if (!fault) return false;
   double probability = 1.0;
   if (colon != std::string_view::npos) {
-    const std::string text(spec.substr(colon + 1));
+    const std::string text(setting.substr(colon + 1));
     char* end = nullptr;
     probability = std::strtod(text.c_str(), &end);
     if (text.empty() || *end != '\0' || !(probability >= 0.0 && probability <= 1.0)) return false;

@@ -8,9 +8,9 @@ namespace {
 
 const std::string kReply = "RLC# 1 2 3 75\r\n";
 
-FaultPlan only(const char* spec) {
+FaultPlan only(const char* setting) {
   FaultPlan plan;
-  EXPECT_TRUE(addFault(plan, spec)) << spec;
+  EXPECT_TRUE(addFault(plan, setting)) << setting;
   return plan;
 }
 
@@ -77,8 +77,8 @@ TEST(FaultInjector, SplitKeepsEveryByteInOrder) {
 
 TEST(FaultInjector, SameSeedSameRun) {
   FaultPlan plan;
-  for (const char* spec : {"drop:0.3", "garble:0.3", "split:0.5", "wrong-value:0.2"}) {
-    ASSERT_TRUE(addFault(plan, spec));
+  for (const char* setting : {"drop:0.3", "garble:0.3", "split:0.5", "wrong-value:0.2"}) {
+    ASSERT_TRUE(addFault(plan, setting));
   }
   plan.seed = 42;
   FaultInjector first(plan), second(plan);
@@ -95,7 +95,7 @@ TEST(FaultInjector, SameSeedSameRun) {
   EXPECT_LT(dropped, 200);
 }
 
-TEST(FaultInjector, Specs) {
+TEST(FaultInjector, SettingsAreParsed) {
   FaultPlan plan;
   EXPECT_TRUE(addFault(plan, "drop"));
   EXPECT_EQ(plan.probability[static_cast<size_t>(Fault::kDrop)], 1.0);

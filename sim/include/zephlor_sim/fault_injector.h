@@ -36,7 +36,7 @@ struct FaultPlan {
 };
 
 // Parses "KIND" (probability 1) or "KIND:P" into `plan`; false if either part is invalid.
-bool addFault(FaultPlan& plan, std::string_view spec);
+bool addFault(FaultPlan& plan, std::string_view setting);
 
 // One write of the reply, after a pause.
 struct Chunk {
