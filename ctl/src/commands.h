@@ -33,7 +33,11 @@ std::optional<Command> parseCommand(const std::vector<std::string>& words, bool 
 // Runs `command`, writing results to `out` and explanations to `err`.
 ExitCode execute(const Command& command, Session& session, std::ostream& out, std::ostream& err);
 
+// Runs the commands of the script `file` ("-": standard input) on one session.
+ExitCode runScript(const std::string& file, Session& session, std::ostream& out, std::ostream& err);
+
 // Asks a running poll or script to stop after the current transaction (from a signal handler).
 void requestStop();
+bool stopWasRequested();
 
 }  // namespace zephlor::ctl

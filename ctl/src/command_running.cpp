@@ -1,0 +1,175 @@
+// Running zephlorctl's commands on a session: the transactions, what they print, and how their
+// outcome becomes the exit status.
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <thread>
+
+#include "commands.h"
+
+namespace zephlor::ctl {
+namespace {
+
+std::atomic<bool> stopRequested{false};
+
+// Values arrive as whole numbers converted to float; show them without an exponent.
+std::string formatValue(float value) {
+  char text[64];
+  if (std::isfinite(value) && value == std::trunc(value) && std::fabs(value) < 1e15f) {
+    std::snprintf(text, sizeof text, "%.0f", static_cast<double>(value));
+  } else {
+    std::snprintf(text, sizeof text, "%.7g", static_cast<double>(value));
+  }
+  return text;
+}
+
+// The five firmware records: major, minor, then the date in the order date2, date1, date3.
+std::string formatFirmware(const RSDATA* records) {
+  return "version " + formatValue(records[0].value) + "." + formatValue(records[1].value) +
+         ", date " + formatValue(records[3].value) + "/" + formatValue(records[2].value) + "/" +
+         formatValue(records[4].value);
+}
+
+std::string timestampNow() {
+  const auto now = std::chrono::system_clock::now();
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+  const auto millis =
+      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+  std::tm utc{};
+  gmtime_r(&seconds, &utc);
+  char text[40];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
+  char withMillis[48];
+  std::snprintf(withMillis, sizeof withMillis, "%s.%03lldZ", text, static_cast<long long>(millis));
+  return withMillis;
+}
+
+// Reads an item and returns its value text, or explains the failure.
+Outcome readItem(Session& session, const Item& item, std::string& shown) {
+  RSDATA records[5] = {};  // a firmware read fills five
+  const Outcome outcome = session.transact(item, records);
+  if (outcome.code == kSuccess) {
+    shown = item.kind->kind == ItemKind::Firmware ? formatFirmware(records)
+                                                  : formatValue(records[0].value);
+  }
+  return outcome;
+}
+
+ExitCode report(const Outcome& outcome, std::ostream& err) {
+  if (outcome.code != kSuccess) err << "zephlorctl: " << outcome.message << std::endl;
+  return outcome.code;
+}
+
+ExitCode runInfo(const Command& command, Session& session, std::ostream& out, std::ostream& err) {
+  char name[16] = {};
+  int prepareCode = 0;
+  int unused = 0;
+  session.driver().prepare(0, name, prepareCode, unused);
+  out << "driver: " << name << std::endl;
+  std::string firmware;
+  const Outcome outcome = readItem(session, command.items[0], firmware);
+  if (outcome.code == kSuccess) out << "firmware: " << firmware << std::endl;
+  return report(outcome, err);
+}
+
+ExitCode runRead(const Command& command, Session& session, std::ostream& out, std::ostream& err) {
+  std::string shown;
+  const Outcome outcome = readItem(session, command.items[0], shown);
+  if (outcome.code == kSuccess) out << command.items[0].describe() << ": " << shown << std::endl;
+  return report(outcome, err);
+}
+
+ExitCode runWrite(const Command& command, Session& session, std::ostream& out, std::ostream& err) {
+  RSDATA record{};
+  record.direction = 1;
+  std::string written;
+  if (command.unsigned16) {
+    record.valueType = kValueTypeUnsigned16;
+    const unsigned char bytes[2] = {static_cast<unsigned char>(*command.unsigned16 & 0xFF),
+                                    static_cast<unsigned char>(*command.unsigned16 >> 8)};
+    std::memcpy(&record.value, bytes, sizeof bytes);
+    written = std::to_string(*command.unsigned16);
+  } else {
+    record.value = command.value;
+    written = formatValue(command.value);
+  }
+  const Outcome outcome = session.transact(command.items[0], &record);
+  if (outcome.code == kSuccess) {
+    out << command.items[0].describe() << ": wrote " << written << ", confirmed" << std::endl;
+  }
+  return report(outcome, err);
+}
+
+ExitCode runPoll(const Command& command, Session& session, std::ostream& out, std::ostream& err) {
+  ExitCode lastFailure = kSuccess;
+  for (long long sample = 0; command.count == 0 || sample < command.count; ++sample) {
+    if (sample > 0) {
+      // Sleep in small steps so an interrupt ends the poll promptly.
+      const auto wakeUp = std::chrono::steady_clock::now() + command.interval;
+      while (!stopRequested && std::chrono::steady_clock::now() < wakeUp) {
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+            std::chrono::milliseconds(50), wakeUp - std::chrono::steady_clock::now()));
+      }
+    }
+    if (stopRequested) break;
+    std::string line = timestampNow();
+    for (const Item& item : command.items) {
+      std::string shown;
+      const Outcome outcome = readItem(session, item, shown);
+      line += "  " + item.describe() + "=" + (outcome.code == kSuccess ? shown : "?");
+      if (outcome.code != kSuccess) {
+        report(outcome, err);
+        lastFailure = outcome.code;
+      }
+    }
+    out << line << std::endl;
+  }
+  return lastFailure;
+}
+
+ExitCode runFault(const Command& command, Session& session, std::ostream& out, std::ostream& err) {
+  sim::FaultInjector* faults = session.simulatorFaults();
+  if (faults == nullptr) {
+    err << "zephlorctl: fault works only with the built-in simulator (--sim)" << std::endl;
+    return kUsage;
+  }
+  sim::FaultPlan plan = faults->plan();
+  plan.probability = {};
+  for (const std::string& setting : command.faults) sim::addFault(plan, setting);
+  faults->setPlan(plan);
+  out << "simulator faults: " << (command.faults.empty() ? "none" : "");
+  for (size_t i = 0; i < command.faults.size(); ++i) {
+    out << (i == 0 ? "" : ", ") << command.faults[i];
+  }
+  out << std::endl;
+  return kSuccess;
+}
+}  // namespace
+
+void requestStop() { stopRequested = true; }
+
+bool stopWasRequested() { return stopRequested; }
+
+ExitCode execute(const Command& command, Session& session, std::ostream& out, std::ostream& err) {
+  switch (command.verb) {
+    case Command::Verb::kInfo:
+      return runInfo(command, session, out, err);
+    case Command::Verb::kRead:
+      return runRead(command, session, out, err);
+    case Command::Verb::kWrite:
+      return runWrite(command, session, out, err);
+    case Command::Verb::kPoll:
+      return runPoll(command, session, out, err);
+    case Command::Verb::kRun:
+      return runScript(command.file, session, out, err);
+    case Command::Verb::kFault:
+      return runFault(command, session, out, err);
+    case Command::Verb::kSleep:
+      std::this_thread::sleep_for(command.interval);
+      return kSuccess;
+  }
+  return kUsage;
+}
+}  // namespace zephlor::ctl
