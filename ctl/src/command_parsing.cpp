@@ -141,9 +141,7 @@ bool readFault(Words& words, Command& command) {
     sim::FaultPlan check;
     if (setting == "none") continue;
     if (!sim::addFault(check, setting)) {
-      return words.fail(
-          "fault takes none, or KIND or KIND:P with P from 0 to 1; KIND is one of drop, garble, "
-          "delay, wrong-address, wrong-value, split");
+      return words.fail("fault takes none, or " + sim::faultSettingForm());
     }
     command.faults.push_back(setting);
   }

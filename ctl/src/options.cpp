@@ -38,9 +38,7 @@ bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& co
       if (!value("a speed")) return false;
       if (!parseBounded(text, 1, 4000000, number) ||
           !serial::isSupportedBaud(static_cast<int>(number))) {
-        error =
-            "--baud takes one of 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, "
-            "230400";
+        error = "--baud takes one of " + serial::supportedBauds();
         return false;
       }
       connection.baud = static_cast<int>(number);
@@ -56,23 +54,21 @@ bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& co
     } else if (option == "--sim-firmware-version") {
       if (!value("MAJOR.MINOR")) return false;
       if (!sim::isValidFirmwareVersion(text)) {
-        error = "--sim-firmware-version takes MAJOR.MINOR, such as 2.10";
+        error = std::string("--sim-firmware-version takes ") + sim::kFirmwareVersionForm;
         return false;
       }
       connection.simFirmware.version = text;
     } else if (option == "--sim-firmware-date") {
       if (!value("A/B/C")) return false;
       if (!sim::isValidFirmwareDate(text)) {
-        error = "--sim-firmware-date takes three numbers A/B/C, such as 11/22/33";
+        error = std::string("--sim-firmware-date takes ") + sim::kFirmwareDateForm;
         return false;
       }
       connection.simFirmware.date = text;
     } else if (option == "--sim-fault") {
       if (!value("KIND[:P]")) return false;
       if (!sim::addFault(connection.simFaults, text)) {
-        error =
-            "--sim-fault takes KIND or KIND:P with P from 0 to 1; KIND is one of drop, "
-            "garble, delay, wrong-address, wrong-value, split";
+        error = "--sim-fault takes " + sim::faultSettingForm();
         return false;
       }
     } else if (option == "--sim-delay-ms") {

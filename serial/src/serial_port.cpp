@@ -66,6 +66,14 @@ OpenFailure classifyOpenErrno(int error) {
 
 bool isSupportedBaud(int baud) { return speedFor(baud).has_value(); }
 
+std::string supportedBauds() {
+  std::string list;
+  for (const BaudSetting& setting : kBauds) {
+    list += (list.empty() ? "" : ", ") + std::to_string(setting.baud);
+  }
+  return list;
+}
+
 SerialPort::~SerialPort() {
   if (fd_ >= 0) close(fd_);
 }

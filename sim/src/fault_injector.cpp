@@ -70,6 +70,12 @@ bool addFault(FaultPlan& plan, std::string_view setting) {
   return true;
 }
 
+std::string faultSettingForm() {
+  std::string kinds;
+  for (const char* name : kFaultNames) kinds += (kinds.empty() ? "" : ", ") + std::string(name);
+  return "KIND or KIND:P with P from 0 to 1; KIND is one of " + kinds;
+}
+
 FaultInjector::FaultInjector(const FaultPlan& plan) : plan_(plan), random_(plan.seed) {}
 
 uint32_t FaultInjector::draw(uint32_t bound) { return static_cast<uint32_t>(random_() % bound); }

@@ -99,23 +99,19 @@ int main(int argc, char** argv) {
     } else if (option == "--baud") {
       if (!value(text) || !parseWholeNumber(text, 1, 4000000, baud) ||
           !serial::isSupportedBaud(static_cast<int>(baud))) {
-        return usageError(
-            "--baud takes one of 1200, 2400, 4800, 9600, 19200, 38400, 57600, "
-            "115200, 230400");
+        return usageError("--baud takes one of " + serial::supportedBauds());
       }
     } else if (option == "--firmware-version") {
       if (!value(firmware.version) || !sim::isValidFirmwareVersion(firmware.version)) {
-        return usageError("--firmware-version takes MAJOR.MINOR, such as 2.10");
+        return usageError(std::string("--firmware-version takes ") + sim::kFirmwareVersionForm);
       }
     } else if (option == "--firmware-date") {
       if (!value(firmware.date) || !sim::isValidFirmwareDate(firmware.date)) {
-        return usageError("--firmware-date takes three numbers A/B/C, such as 11/22/33");
+        return usageError(std::string("--firmware-date takes ") + sim::kFirmwareDateForm);
       }
     } else if (option == "--fault") {
       if (!value(text) || !sim::addFault(plan, text)) {
-        return usageError(
-            "--fault takes KIND or KIND:P with P from 0 to 1; KIND is one of drop, "
-            "garble, delay, wrong-address, wrong-value, split");
+        return usageError("--fault takes " + sim::faultSettingForm());
       }
     } else if (option == "--delay-ms") {
       if (!value(text) || !parseWholeNumber(text, 0, 600000, number)) {

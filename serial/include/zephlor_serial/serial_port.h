@@ -22,8 +22,9 @@ enum class OpenFailure {
 // The failure class of an errno value from opening a device.
 OpenFailure classifyOpenErrno(int error);
 
-// Whether `baud` is a speed the line can be set to.
+// Whether `baud` is a speed the line can be set to, and all such speeds for a person to read.
 bool isSupportedBaud(int baud);
+std::string supportedBauds();
 
 // An open device, closed with its owner.
 class SerialPort {

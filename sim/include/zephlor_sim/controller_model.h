@@ -34,6 +34,8 @@ struct FirmwareIdentity {
 // "MAJOR.MINOR" and "A/B/C" with decimal digits only, as the reply carries them.
 bool isValidFirmwareVersion(std::string_view version);
 bool isValidFirmwareDate(std::string_view date);
+constexpr const char* kFirmwareVersionForm = "MAJOR.MINOR, such as 2.10";
+constexpr const char* kFirmwareDateForm = "three numbers A/B/C, such as 11/22/33";
 
 class ControllerModel {
  public:

@@ -38,6 +38,9 @@ struct FaultPlan {
 // Parses "KIND" (probability 1) or "KIND:P" into `plan`; false if either part is invalid.
 bool addFault(FaultPlan& plan, std::string_view setting);
 
+// What addFault takes, for a person: "KIND or KIND:P with P from 0 to 1; KIND is one of ...".
+std::string faultSettingForm();
+
 // One write of the reply, after a pause.
 struct Chunk {
   std::chrono::milliseconds pauseBefore{0};
