@@ -3,6 +3,7 @@
 // checked by output and exit code. Every child runs under a time limit.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,6 +14,7 @@
 
 #include "child_process.h"
 #include "exit_codes.h"
+#include "zephlor_serial/serial_port.h"
 
 namespace zephlor::testing {
 namespace {
@@ -319,6 +321,45 @@ TEST_F(EndToEnd, EndlessNoiseNeitherHangsNorCrashes) {
   EXPECT_TRUE(finished.exitCode == ExitCode::kReplyRefused ||
               finished.exitCode == ExitCode::kReplyNotParsed)
       << finished.exitCode << " " << finished.err;
+}
+
+TEST_F(EndToEnd, SimulatorLinkNamesItsDevice) {
+  const std::string link = "/tmp/zephlor-e2e-link-" + std::to_string(getpid());
+  startSimulator({"--link", link});
+  device_ = link;
+  const Finished finished = ctl({"read", "switch", "1", "2", "3"});
+  EXPECT_EQ(finished.exitCode, ExitCode::kSuccess) << finished.err;
+  simulator_.reset();
+  EXPECT_NE(access(link.c_str(), F_OK), 0) << "the link is removed when the simulator ends";
+}
+
+// The simulator serving an existing serial device: here one end of a pseudo-terminal that the
+// test holds the other end of.
+TEST(Simulator, ServesAnExistingDevice) {
+  const int line = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(line, 0);
+  ASSERT_EQ(grantpt(line), 0);
+  ASSERT_EQ(unlockpt(line), 0);
+  // Raw from the start, so a request sent before the simulator has opened it is not echoed.
+  serial::SerialPort device(open(ptsname(line), O_RDWR | O_NOCTTY));
+  ASSERT_TRUE(serial::configureRaw8N1(device.fd(), 115200));
+  BackgroundChild simulator({ZEPHLOR_SIM_PATH, "--device", ptsname(line), "--baud", "115200"});
+  const std::string request = "VGS# 1 2 3\r\n";
+  std::string reply;
+  // Ask until the simulator has the device open and answers; each try waits for a whole line.
+  for (int attempt = 0; attempt < 50 && reply.find('\n') == std::string::npos; ++attempt) {
+    ASSERT_EQ(write(line, request.data(), request.size()), static_cast<ssize_t>(request.size()));
+    pollfd entry{line, POLLIN, 0};
+    while (reply.find('\n') == std::string::npos && poll(&entry, 1, 100) > 0) {
+      char chunk[64];
+      const ssize_t count = read(line, chunk, sizeof chunk);
+      if (count <= 0) break;
+      reply.append(chunk, static_cast<size_t>(count));
+    }
+  }
+  close(line);
+  // Several tries may each have been answered; the first line is what counts.
+  EXPECT_EQ(reply.substr(0, reply.find('\n') + 1), "RGS# 1 2 3 0\r\n");
 }
 
 TEST(Simulator, ServesStandardInputAndIgnoresUnknownLines) {
