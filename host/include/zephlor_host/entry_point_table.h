@@ -63,27 +63,26 @@ constexpr EntryPointNames kDecoratedNames = {
 };
 #endif
 
+// Looks `name` up with `find` and stores it, typed, in `slot`; false if it is not there.
+template <typename Find, typename Function>
+bool resolveEntryPoint(Find find, const char* name, Function& slot) {
+  void* symbol = find(name);
+  slot = reinterpret_cast<Function>(symbol);
+  return symbol != nullptr;
+}
+
 // Fills `entryPoints` by looking each name up with `find` (dlsym, GetProcAddress, ...). Returns
 // the name that was not found, or null when all seven were.
 template <typename Find>
 const char* resolveEntryPoints(Find find, DriverEntryPoints& entryPoints) {
   const EntryPointNames& n = kDecoratedNames;
-  struct {
-    const char* name;
-    void** slot;
-  } const wanted[] = {
-      {n.prepare, reinterpret_cast<void**>(&entryPoints.prepare)},
-      {n.compare, reinterpret_cast<void**>(&entryPoints.compare)},
-      {n.set, reinterpret_cast<void**>(&entryPoints.set)},
-      {n.readAny, reinterpret_cast<void**>(&entryPoints.readAny)},
-      {n.check, reinterpret_cast<void**>(&entryPoints.check)},
-      {n.get, reinterpret_cast<void**>(&entryPoints.get)},
-      {n.stub, reinterpret_cast<void**>(&entryPoints.stub)},
-  };
-  for (const auto& entry : wanted) {
-    *entry.slot = find(entry.name);
-    if (*entry.slot == nullptr) return entry.name;
-  }
+  if (!resolveEntryPoint(find, n.prepare, entryPoints.prepare)) return n.prepare;
+  if (!resolveEntryPoint(find, n.compare, entryPoints.compare)) return n.compare;
+  if (!resolveEntryPoint(find, n.set, entryPoints.set)) return n.set;
+  if (!resolveEntryPoint(find, n.readAny, entryPoints.readAny)) return n.readAny;
+  if (!resolveEntryPoint(find, n.check, entryPoints.check)) return n.check;
+  if (!resolveEntryPoint(find, n.get, entryPoints.get)) return n.get;
+  if (!resolveEntryPoint(find, n.stub, entryPoints.stub)) return n.stub;
   return nullptr;
 }
 
