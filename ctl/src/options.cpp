@@ -1,18 +1,8 @@
 #include "options.h"
 
-#include <cerrno>
-#include <cstdlib>
-
 #include "zephlor_serial/serial_port.h"
 
 namespace zephlor::ctl {
-
-bool parseBounded(const std::string& text, long long low, long long high, long long& out) {
-  char* end = nullptr;
-  errno = 0;
-  out = std::strtoll(text.c_str(), &end, 10);
-  return !text.empty() && *end == '\0' && errno == 0 && out >= low && out <= high;
-}
 
 bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& commandLine,
                       std::string& error) {
@@ -51,40 +41,13 @@ bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& co
       connection.timeout = std::chrono::milliseconds(number);
     } else if (option == "--sim") {
       connection.simulate = true;
-    } else if (option == "--sim-firmware-version") {
-      if (!value("MAJOR.MINOR")) return false;
-      if (!sim::isValidFirmwareVersion(text)) {
-        error = std::string("--sim-firmware-version takes ") + sim::kFirmwareVersionForm;
+    } else if (option.rfind("--sim-", 0) == 0 && sim::isSimulatorSetting(option.substr(6))) {
+      if (!value("a value")) return false;
+      std::string form;
+      if (!sim::applySimulatorSetting(option.substr(6), text, connection.simulator, form)) {
+        error = option + " takes " + form;
         return false;
       }
-      connection.simFirmware.version = text;
-    } else if (option == "--sim-firmware-date") {
-      if (!value("A/B/C")) return false;
-      if (!sim::isValidFirmwareDate(text)) {
-        error = std::string("--sim-firmware-date takes ") + sim::kFirmwareDateForm;
-        return false;
-      }
-      connection.simFirmware.date = text;
-    } else if (option == "--sim-fault") {
-      if (!value("KIND[:P]")) return false;
-      if (!sim::addFault(connection.simFaults, text)) {
-        error = "--sim-fault takes " + sim::faultSettingForm();
-        return false;
-      }
-    } else if (option == "--sim-delay-ms") {
-      if (!value("milliseconds")) return false;
-      if (!parseBounded(text, 0, 600000, number)) {
-        error = "--sim-delay-ms takes milliseconds from 0 to 600000";
-        return false;
-      }
-      connection.simFaults.delay = std::chrono::milliseconds(number);
-    } else if (option == "--sim-seed") {
-      if (!value("a number")) return false;
-      if (!parseBounded(text, 0, 4294967295LL, number)) {
-        error = "--sim-seed takes a whole number from 0 to 4294967295";
-        return false;
-      }
-      connection.simFaults.seed = static_cast<uint32_t>(number);
     } else if (option == "--driver") {
       if (!value("the plug-in's path")) return false;
       connection.driverPath = text;

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "zephlor_sim/controller_model.h"
-#include "zephlor_sim/fault_injector.h"
+#include "zephlor_host/whole_number.h"
+#include "zephlor_sim/simulator_settings.h"
 
 namespace zephlor::ctl {
 
@@ -16,9 +16,8 @@ struct ConnectionOptions {
   int baud = 9600;
   std::chrono::milliseconds timeout{1000};
   bool simulate = false;
-  sim::FirmwareIdentity simFirmware;
-  sim::FaultPlan simFaults;
-  std::string driverPath;  // empty: the plug-in beside the zephlorctl executable
+  sim::SimulatorSettings simulator;  // for --sim
+  std::string driverPath;            // empty: the plug-in beside the zephlorctl executable
   bool trace = false;
 };
 
@@ -32,7 +31,6 @@ struct CommandLine {
 bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& commandLine,
                       std::string& error);
 
-// A whole number from `low` to `high`, and nothing else, in `text`.
-bool parseBounded(const std::string& text, long long low, long long high, long long& out);
+using host::parseBounded;
 
 }  // namespace zephlor::ctl

@@ -61,8 +61,8 @@ Outcome Session::open(const ConnectionOptions& options) {
   if (!driver_.load(driverPath, error)) return {kDriverUnavailable, error};
 
   if (options.simulate) {
-    simController_ = std::make_unique<sim::ControllerModel>(options.simFirmware);
-    simFaults_ = std::make_unique<sim::FaultInjector>(options.simFaults);
+    simController_ = std::make_unique<sim::ControllerModel>(options.simulator.firmware);
+    simFaults_ = std::make_unique<sim::FaultInjector>(options.simulator.faults);
     transport_ = std::make_unique<sim::SimulatedLink>(*simController_, *simFaults_, options.baud);
   } else {
     if (options.device.empty()) {

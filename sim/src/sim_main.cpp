@@ -9,10 +9,12 @@
 #include <string>
 
 #include "pseudo_terminal.h"
+#include "zephlor_host/whole_number.h"
 #include "zephlor_serial/serial_port.h"
 #include "zephlor_sim/controller_model.h"
 #include "zephlor_sim/fault_injector.h"
 #include "zephlor_sim/simulated_link.h"
+#include "zephlor_sim/simulator_settings.h"
 
 namespace {
 
@@ -58,13 +60,6 @@ int usageError(const std::string& message) {
   return 2;
 }
 
-bool parseWholeNumber(const std::string& text, long long low, long long high, long long& out) {
-  char* end = nullptr;
-  errno = 0;
-  out = std::strtoll(text.c_str(), &end, 10);
-  return !text.empty() && *end == '\0' && errno == 0 && out >= low && out <= high;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -72,8 +67,7 @@ int main(int argc, char** argv) {
   std::string device, link;
   long long baud = 9600;
   bool log = false;
-  sim::FirmwareIdentity firmware;
-  sim::FaultPlan plan;
+  sim::SimulatorSettings settings;
 
   for (int i = 1; i < argc; ++i) {
     const std::string option = argv[i];
@@ -83,7 +77,6 @@ int main(int argc, char** argv) {
       return true;
     };
     std::string text;
-    long long number = 0;
     if (option == "--help" || option == "-h") {
       std::cout << kUsage;
       return 0;
@@ -97,32 +90,15 @@ int main(int argc, char** argv) {
     } else if (option == "--link") {
       if (!value(link)) return usageError("--link needs a path");
     } else if (option == "--baud") {
-      if (!value(text) || !parseWholeNumber(text, 1, 4000000, baud) ||
+      if (!value(text) || !host::parseBounded(text, 1, 4000000, baud) ||
           !serial::isSupportedBaud(static_cast<int>(baud))) {
         return usageError("--baud takes one of " + serial::supportedBauds());
       }
-    } else if (option == "--firmware-version") {
-      if (!value(firmware.version) || !sim::isValidFirmwareVersion(firmware.version)) {
-        return usageError(std::string("--firmware-version takes ") + sim::kFirmwareVersionForm);
+    } else if (option.rfind("--", 0) == 0 && sim::isSimulatorSetting(option.substr(2))) {
+      std::string form;
+      if (!value(text) || !sim::applySimulatorSetting(option.substr(2), text, settings, form)) {
+        return usageError(option + " takes " + form);
       }
-    } else if (option == "--firmware-date") {
-      if (!value(firmware.date) || !sim::isValidFirmwareDate(firmware.date)) {
-        return usageError(std::string("--firmware-date takes ") + sim::kFirmwareDateForm);
-      }
-    } else if (option == "--fault") {
-      if (!value(text) || !sim::addFault(plan, text)) {
-        return usageError("--fault takes " + sim::faultSettingForm());
-      }
-    } else if (option == "--delay-ms") {
-      if (!value(text) || !parseWholeNumber(text, 0, 600000, number)) {
-        return usageError("--delay-ms takes a number of milliseconds up to 600000");
-      }
-      plan.delay = std::chrono::milliseconds(number);
-    } else if (option == "--seed") {
-      if (!value(text) || !parseWholeNumber(text, 0, 4294967295LL, number)) {
-        return usageError("--seed takes a whole number from 0 to 4294967295");
-      }
-      plan.seed = static_cast<uint32_t>(number);
     } else if (option == "--log") {
       log = true;
     } else {
@@ -136,8 +112,8 @@ int main(int argc, char** argv) {
   sigaction(SIGTERM, &action, nullptr);
   signal(SIGPIPE, SIG_IGN);
 
-  sim::ControllerModel controller(firmware);
-  sim::FaultInjector faults(plan);
+  sim::ControllerModel controller(settings.firmware);
+  sim::FaultInjector faults(settings.faults);
   const auto logLine = [log](const std::string& line) {
     if (log) std::cerr << "zephlor-sim: " << line << std::endl;
   };
