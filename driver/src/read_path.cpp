@@ -1,6 +1,7 @@
 #include "driver_state.h"
 #include "item_kinds.h"
 #include "transaction_branches.h"
+#include "value_conversion.h"
 #include "wirelex.h"
 
 namespace osterfell {
@@ -12,7 +13,7 @@ constexpr int kParseCodeRefused = 99;
 constexpr int kFirmwareRecords = 5;
 
 void storeValue(RSDATA& record, int32_t value) {
-  record.value = static_cast<float>(value);
+  record.value = wholeToFloat(value);
   record.status = 0;
 }
 

@@ -13,6 +13,10 @@ namespace osterfell {
 // depend on the processor's rounding mode.
 int32_t truncateToWhole(float value);
 
+// The float nearest to `whole`, ties to even, as the default rounding mode gives it. Built from
+// the bits, so a host that changed the processor's rounding mode still reads the same value.
+float wholeToFloat(int32_t whole);
+
 // The value a write carries: the float in the record, or, for valueType 64, the 16-bit unsigned
 // little-endian integer in its first two bytes.
 float valueToWrite(const RSDATA& record);

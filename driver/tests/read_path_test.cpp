@@ -1,5 +1,7 @@
 // Read transactions through the entry points: the query line of each kind, the reply parsed into
 // the record, and what a refused reply or an unserved kind leaves alone.
+#include <cfenv>
+
 #include "driver_fixture.h"
 
 namespace zephlor::testing {
@@ -60,6 +62,19 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"thermostat large", makeItem(5, 1, 1, 1), "VGH# 1 1 1", "RGH# 1 1 1 16777217",
                  16777216.0f},
         ReadCase{"switch", makeItem(6, 1, 2, 3), "VGS# 1 2 3", "RGS# 1 2 3 0", 0.0f}));
+
+// The host may run with any rounding mode; a read value is still the nearest float.
+TEST_F(ReadPath, ValueIsRoundedToNearestWhateverTheHostsRoundingMode) {
+  IA item = makeItem(5, 1, 2, 3);
+  for (int mode : {FE_TONEAREST, FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
+    ASSERT_EQ(fesetround(mode), 0);
+    GuardedRecords records(makeRecord(0.5f, 0));
+    set(item, records.first());
+    get(item, records.first(), "RGH# 1 2 3 16777219");
+    EXPECT_EQ(records[0].value, 16777220.0f) << "rounding mode " << mode;
+  }
+  fesetround(FE_TONEAREST);
+}
 
 TEST_F(ReadPath, FirmwareFillsFiveRecordsInSlotOrder) {
   IA item = makeItem(0, 7, 1, 2, 3);

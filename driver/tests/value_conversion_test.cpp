@@ -86,6 +86,31 @@ TEST(TruncateToWhole, IgnoresTheRoundingMode) {
   fesetround(FE_TONEAREST);
 }
 
+// A read's whole number becomes the nearest float, ties to even, whatever mode the host set.
+TEST(WholeToFloat, RoundsToNearestInEveryRoundingMode) {
+  const std::pair<int32_t, float> cases[] = {
+      {0, 0.0f},
+      {-1, -1.0f},
+      {16777216, 16777216.0f},
+      {16777217, 16777216.0f},  // a tie, to the even significand
+      {16777219, 16777220.0f},  // a tie, up to the even significand
+      {-16777219, -16777220.0f},
+      {33554435, 33554436.0f},  // above the half
+      {2147483647, 2147483648.0f},
+      {INT32_MIN, -2147483648.0f},
+  };
+  for (int mode : {FE_TONEAREST, FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
+    ASSERT_EQ(fesetround(mode), 0);
+    for (const auto& [whole, expected] : cases) EXPECT_EQ(wholeToFloat(whole), expected) << whole;
+  }
+  fesetround(FE_TONEAREST);
+  std::mt19937 random(20261208);
+  for (int i = 0; i < 200000; ++i) {
+    const auto whole = static_cast<int32_t>(random());
+    ASSERT_EQ(wholeToFloat(whole), static_cast<float>(whole)) << whole;
+  }
+}
+
 TEST(ValueToWrite, SixteenBitIntegerOrFloat) {
   RSDATA record{};
   record.valueType = kValueTypeUnsigned16;
