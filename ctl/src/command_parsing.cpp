@@ -1,8 +1,10 @@
 // Reading zephlorctl's commands from their words: one small reader per verb, chosen from a table
 // that also says where each verb may be used.
+#include <cmath>
 #include <cstdlib>
 
 #include "commands.h"
+#include "zephlor_host/visible_bytes.h"
 
 namespace zephlor::ctl {
 namespace {
@@ -49,7 +51,8 @@ class Words {
 
   // Fails if words are left over.
   bool finish(const std::string& verb) {
-    return done() || fail("unexpected \"" + next() + "\" after the " + verb + " command");
+    return done() ||
+           fail("unexpected " + host::quotedBytes(next()) + " after the " + verb + " command");
   }
 
  private:
@@ -93,6 +96,7 @@ bool readWrite(Words& words, Command& command) {
     }
   }
   if (!value) return words.fail("write needs a value after the item");
+  command.valueText = *value;
   if (asUnsigned16) {
     long long number = 0;
     if (!parseBounded(*value, 0, 65535, number)) {
@@ -104,7 +108,15 @@ bool readWrite(Words& words, Command& command) {
   char* end = nullptr;
   command.value = std::strtof(value->c_str(), &end);
   if (value->empty() || *end != '\0') {
-    return words.fail("the value \"" + *value + "\" is not a number");
+    return words.fail("the value " + host::quotedBytes(*value) + " is not a number");
+  }
+  // The line carries the value truncated to a signed 32-bit number; beyond that (and for NaN and
+  // the infinities) the driver would send a wrapped or zero value nobody asked for.
+  const double whole = std::trunc(static_cast<double>(command.value));
+  if (!std::isfinite(whole) || whole < -2147483648.0 || whole >= 2147483648.0) {
+    return words.fail("the value " + host::quotedBytes(*value) +
+                      " is outside what the line carries (whole numbers from -2147483648 to "
+                      "2147483647 after truncation)");
   }
   return true;
 }
@@ -192,7 +204,11 @@ std::optional<Command> parseCommand(const std::vector<std::string>& words, bool 
     if (!verb.read(reader, command)) return std::nullopt;
     return command;
   }
-  error = "unknown command \"" + words[0] + "\"" +
+  if (inScript && words[0] == "run") {
+    error = "run cannot be used inside a script";
+    return std::nullopt;
+  }
+  error = "unknown command " + host::quotedBytes(words[0]) +
           (inScript ? " (a script takes info, read, write, poll, fault and sleep)"
                     : " (try info, read, write, poll or run)");
   return std::nullopt;

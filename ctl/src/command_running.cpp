@@ -1,18 +1,17 @@
 // Running zephlorctl's commands on a session: the transactions, what they print, and how their
 // outcome becomes the exit status.
-#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <thread>
+#include <sstream>
 
 #include "commands.h"
+#include "zephlor_host/visible_bytes.h"
+#include "zephlor_serial/stop_request.h"
 
 namespace zephlor::ctl {
 namespace {
-
-std::atomic<bool> stopRequested{false};
 
 // Values arrive as whole numbers converted to float; show them without an exponent.
 std::string formatValue(float value) {
@@ -62,12 +61,21 @@ ExitCode report(const Outcome& outcome, std::ostream& err) {
   return outcome.code;
 }
 
+// The value field of a set request line: the number after the item's address numbers.
+std::string valueOnTheLine(const std::string& request, int addressCount) {
+  std::istringstream fields(request.substr(request.find('#') + 1));
+  std::string field;
+  for (int i = 0; i <= addressCount && fields >> field; ++i) {
+  }
+  return field;
+}
+
 ExitCode runInfo(const Command& command, Session& session, std::ostream& out, std::ostream& err) {
   char name[16] = {};
   int prepareCode = 0;
   int unused = 0;
   session.driver().prepare(0, name, prepareCode, unused);
-  out << "driver: " << name << std::endl;
+  out << "driver: " << host::visibleBytes(name) << std::endl;
   std::string firmware;
   const Outcome outcome = readItem(session, command.items[0], firmware);
   if (outcome.code == kSuccess) out << "firmware: " << firmware << std::endl;
@@ -81,52 +89,58 @@ ExitCode runRead(const Command& command, Session& session, std::ostream& out, st
   return report(outcome, err);
 }
 
+// Reports what the controller was sent (or, for the modifier, what the driver now holds), which
+// is not always what was given: 8-bit items carry the low 8 bits of the truncated value.
 ExitCode runWrite(const Command& command, Session& session, std::ostream& out, std::ostream& err) {
+  const Item& item = command.items[0];
   RSDATA record{};
   record.direction = 1;
-  std::string written;
   if (command.unsigned16) {
     record.valueType = kValueTypeUnsigned16;
     const unsigned char bytes[2] = {static_cast<unsigned char>(*command.unsigned16 & 0xFF),
                                     static_cast<unsigned char>(*command.unsigned16 >> 8)};
     std::memcpy(&record.value, bytes, sizeof bytes);
-    written = std::to_string(*command.unsigned16);
   } else {
     record.value = command.value;
-    written = formatValue(command.value);
   }
-  const Outcome outcome = session.transact(command.items[0], &record);
-  if (outcome.code == kSuccess) {
-    out << command.items[0].describe() << ": wrote " << written << ", confirmed" << std::endl;
+  const Outcome outcome = session.transact(item, &record);
+  if (outcome.code != kSuccess) return report(outcome, err);
+
+  std::string verdict = "wrote ";
+  std::string written = valueOnTheLine(outcome.request, item.kind->addressCount);
+  if (item.kind->kind == ItemKind::Modifier) {
+    const Outcome kept = readItem(session, item, written);
+    if (kept.code != kSuccess) return report(kept, err);
+    verdict = "kept ";
   }
-  return report(outcome, err);
+  out << item.describe() << ": " << verdict << written;
+  if (written != command.valueText)
+    out << " (given " << host::visibleBytes(command.valueText) << ")";
+  out << (item.kind->kind == ItemKind::Modifier ? "" : ", confirmed") << std::endl;
+  return kSuccess;
 }
 
+// Samples at the interval until the count is reached or a stop is requested. A failed line ends
+// it: every further sample would fail the same way.
 ExitCode runPoll(const Command& command, Session& session, std::ostream& out, std::ostream& err) {
   ExitCode lastFailure = kSuccess;
   for (long long sample = 0; command.count == 0 || sample < command.count; ++sample) {
-    if (sample > 0) {
-      // Sleep in small steps so an interrupt ends the poll promptly.
-      const auto wakeUp = std::chrono::steady_clock::now() + command.interval;
-      while (!stopRequested && std::chrono::steady_clock::now() < wakeUp) {
-        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
-            std::chrono::milliseconds(50), wakeUp - std::chrono::steady_clock::now()));
-      }
+    if (sample > 0 && !serial::sleepUntil(std::chrono::steady_clock::now() + command.interval)) {
+      break;
     }
-    if (stopRequested) break;
     std::string line = timestampNow();
     for (const Item& item : command.items) {
       std::string shown;
       const Outcome outcome = readItem(session, item, shown);
+      if (serial::stopRequested()) return stoppedExitCode();
       line += "  " + item.describe() + "=" + (outcome.code == kSuccess ? shown : "?");
-      if (outcome.code != kSuccess) {
-        report(outcome, err);
-        lastFailure = outcome.code;
-      }
+      if (outcome.code != kSuccess) lastFailure = report(outcome, err);
+      if (outcome.code == kDeviceError) return kDeviceError;
     }
     out << line << std::endl;
+    if (!out) return kOutputFailed;
   }
-  return lastFailure;
+  return serial::stopRequested() ? stoppedExitCode() : lastFailure;
 }
 
 ExitCode runFault(const Command& command, Session& session, std::ostream& out, std::ostream& err) {
@@ -146,13 +160,14 @@ ExitCode runFault(const Command& command, Session& session, std::ostream& out, s
   out << std::endl;
   return kSuccess;
 }
-}  // namespace
 
-void requestStop() { stopRequested = true; }
+ExitCode runSleep(const Command& command, Session&, std::ostream&, std::ostream&) {
+  return serial::sleepUntil(std::chrono::steady_clock::now() + command.interval)
+             ? kSuccess
+             : stoppedExitCode();
+}
 
-bool stopWasRequested() { return stopRequested; }
-
-ExitCode execute(const Command& command, Session& session, std::ostream& out, std::ostream& err) {
+ExitCode dispatch(const Command& command, Session& session, std::ostream& out, std::ostream& err) {
   switch (command.verb) {
     case Command::Verb::kInfo:
       return runInfo(command, session, out, err);
@@ -167,9 +182,22 @@ ExitCode execute(const Command& command, Session& session, std::ostream& out, st
     case Command::Verb::kFault:
       return runFault(command, session, out, err);
     case Command::Verb::kSleep:
-      std::this_thread::sleep_for(command.interval);
-      return kSuccess;
+      return runSleep(command, session, out, err);
   }
   return kUsage;
 }
+
+}  // namespace
+
+// Results nobody can read must not keep the line busy: a closed pipe or a full disk ends the
+// command at once.
+ExitCode execute(const Command& command, Session& session, std::ostream& out, std::ostream& err) {
+  const ExitCode code = dispatch(command, session, out, err);
+  if (out.flush().fail() && command.verb != Command::Verb::kRun) {
+    err << "zephlorctl: cannot write the results: standard output is closed or full" << std::endl;
+    return kOutputFailed;
+  }
+  return code;
+}
+
 }  // namespace zephlor::ctl

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "exit_codes.h"
 #include "items.h"
 #include "session.h"
+#include "zephlor_host/exit_codes.h"
 
 namespace zephlor::ctl {
 
@@ -18,6 +18,7 @@ struct Command {
   Verb verb = Verb::kInfo;
   std::vector<Item> items;
   float value = 0.0f;                        // write
+  std::string valueText;                     // write: the value as given
   std::optional<uint16_t> unsigned16;        // write --u16: sent as a 16-bit unsigned integer
   std::chrono::milliseconds interval{1000};  // poll, sleep
   long long count = 0;                       // poll: samples to take, 0 for no limit
@@ -35,9 +36,5 @@ ExitCode execute(const Command& command, Session& session, std::ostream& out, st
 
 // Runs the commands of the script `file` ("-": standard input) on one session.
 ExitCode runScript(const std::string& file, Session& session, std::ostream& out, std::ostream& err);
-
-// Asks a running poll or script to stop after the current transaction (from a signal handler).
-void requestStop();
-bool stopWasRequested();
 
 }  // namespace zephlor::ctl

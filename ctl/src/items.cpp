@@ -1,5 +1,7 @@
 #include "items.h"
 
+#include "zephlor_host/visible_bytes.h"
+
 #include <cerrno>
 #include <cstdlib>
 
@@ -50,7 +52,7 @@ std::optional<Item> parseItem(const std::vector<std::string>& words, size_t& at,
     if (words[at] == kind.name) item.kind = &kind;
   }
   if (item.kind == nullptr) {
-    error = "unknown item kind \"" + words[at] + "\"";
+    error = "unknown item kind " + host::quotedBytes(words[at]);
     return std::nullopt;
   }
   ++at;
@@ -65,7 +67,7 @@ std::optional<Item> parseItem(const std::vector<std::string>& words, size_t& at,
     errno = 0;
     const long number = std::strtol(words[at].c_str(), &end, 10);
     if (words[at].empty() || *end != '\0' || errno != 0 || number < 0 || number > 255) {
-      error = "address number \"" + words[at] + "\" of " + item.kind->name +
+      error = "address number " + host::quotedBytes(words[at]) + " of " + item.kind->name +
               " is not a number from 0 to 255";
       return std::nullopt;
     }

@@ -1,21 +1,15 @@
 // zephlorctl: commissioning a Zephlor controller line from a terminal, through the driver
 // plug-in the host application uses.
-#include <signal.h>
-
 #include <iostream>
 
 #include "commands.h"
 #include "help.h"
 #include "options.h"
 #include "session.h"
-
-namespace {
-
-void onInterrupt(int) { zephlor::ctl::requestStop(); }
-
-}  // namespace
+#include "zephlor_serial/stop_request.h"
 
 int main(int argc, char** argv) {
+  using namespace zephlor;
   using namespace zephlor::ctl;
   CommandLine commandLine;
   std::string error;
@@ -33,17 +27,15 @@ int main(int argc, char** argv) {
     return kUsage;
   }
 
-  struct sigaction action {};
-  action.sa_handler = onInterrupt;
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-  signal(SIGPIPE, SIG_IGN);
-
+  // From here on a signal only asks for a stop: every wait ends, and the session is closed on the
+  // way out, giving the device back with the settings it had.
+  zephlor::serial::installStopHandlers();
   Session session;
   const Outcome opened = session.open(commandLine.connection);
   if (opened.code != kSuccess) {
     std::cerr << "zephlorctl: " << opened.message << std::endl;
     return opened.code;
   }
-  return execute(*command, session, std::cout, std::cerr);
+  const ExitCode code = execute(*command, session, std::cout, std::cerr);
+  return zephlor::serial::stopRequested() ? stoppedExitCode() : code;
 }

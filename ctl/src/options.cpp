@@ -50,12 +50,21 @@ bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& co
       }
     } else if (option == "--driver") {
       if (!value("the plug-in's path")) return false;
-      connection.driverPath = text;
+      if (text.empty()) {
+        error = "--driver needs the plug-in's path, not an empty word";
+        return false;
+      }
+      // A bare file name is a file in the working directory, never one the loader searches for.
+      connection.driverPath = text.find('/') == std::string::npos ? "./" + text : text;
     } else if (option == "--trace") {
       connection.trace = true;
     } else {
       commandLine.words.push_back(option);
     }
+  }
+  if (connection.simulate && !connection.device.empty()) {
+    error = "--sim and --device cannot be used together: the built-in simulator is the line";
+    return false;
   }
   return true;
 }

@@ -1,52 +1,148 @@
 // Scripts: commands read from a file or standard input, one per line, run on one session so
-// that values written and the driver's level modifier carry from one line to the next.
-#include <fstream>
+// that values written and the driver's level modifier carry from one line to the next. The
+// whole script is read and checked before its first command runs: a mistake on line 40 must not
+// leave the line half commissioned.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <sstream>
 
 #include "commands.h"
+#include "zephlor_host/visible_bytes.h"
+#include "zephlor_serial/stop_request.h"
 
 namespace zephlor::ctl {
+namespace {
+
+constexpr size_t kLongestLine = 4096;
+constexpr size_t kLargestScript = 4 * 1024 * 1024;
+
+struct ScriptLine {
+  int number = 0;
+  std::string text;  // without surrounding blanks
+};
+
+// Reads the script's lines, refusing what no script holds: NUL bytes, lines longer than
+// kLongestLine, more than kLargestScript bytes. Memory stays bounded whatever the file is.
+bool readLines(const std::string& name, std::vector<ScriptLine>& lines, std::string& error) {
+  const bool fromStandardInput = name == "-";
+  std::FILE* file = fromStandardInput ? stdin : std::fopen(name.c_str(), "rb");
+  if (file == nullptr) {
+    error = "cannot read script " + host::quotedBytes(name) + ": " + std::strerror(errno);
+    return false;
+  }
+  const std::string where = host::quotedBytes(name) + ":";
+  std::string line;
+  size_t total = 0;
+  int number = 1;
+  bool good = true;
+  for (int c; good && (c = std::getc(file)) != EOF;) {
+    if (++total > kLargestScript) {
+      error = "script " + host::quotedBytes(name) + " is larger than " +
+              std::to_string(kLargestScript) + " bytes";
+      good = false;
+    } else if (c == '\0') {
+      error = where + std::to_string(number) + ": a NUL byte; a script is text";
+      good = false;
+    } else if (c == '\n') {
+      lines.push_back({number++, line});
+      line.clear();
+    } else if (line.size() == kLongestLine) {
+      error = where + std::to_string(number) + ": longer than " + std::to_string(kLongestLine) +
+              " bytes";
+      good = false;
+    } else {
+      line += static_cast<char>(c);
+    }
+  }
+  if (good && std::ferror(file)) {
+    error = "cannot read script " + host::quotedBytes(name) + ": " + std::strerror(errno);
+    good = false;
+  }
+  if (good && !line.empty()) lines.push_back({number, line});
+  if (!fromStandardInput) std::fclose(file);
+  for (ScriptLine& each : lines) {
+    const size_t start = each.text.find_first_not_of(" \t\r");
+    each.text = start == std::string::npos
+                    ? ""
+                    : each.text.substr(start, each.text.find_last_not_of(" \t\r") - start + 1);
+  }
+  return good;
+}
+
+struct Step {
+  const ScriptLine* line = nullptr;
+  bool narration = false;      // a # line, shown as written
+  bool expectFailure = false;  // a ! line
+  Command command;
+};
+
+// Every line parsed; false after reporting each line that is wrong.
+bool checkLines(const std::string& name, const std::vector<ScriptLine>& lines, Session& session,
+                std::vector<Step>& steps, std::ostream& err) {
+  bool good = true;
+  for (const ScriptLine& line : lines) {
+    if (line.text.empty()) continue;
+    Step step;
+    step.line = &line;
+    step.narration = line.text[0] == '#';
+    if (!step.narration) {
+      step.expectFailure = line.text[0] == '!';
+      std::istringstream split(step.expectFailure ? line.text.substr(1) : line.text);
+      std::vector<std::string> words;
+      for (std::string word; split >> word;) words.push_back(word);
+      std::string error;
+      const std::optional<Command> parsed = parseCommand(words, true, error);
+      const bool needsSimulator = parsed && parsed->verb == Command::Verb::kFault;
+      if (needsSimulator && session.simulatorFaults() == nullptr) {
+        error = "fault works only with the built-in simulator (--sim)";
+      }
+      if (!parsed || (needsSimulator && session.simulatorFaults() == nullptr)) {
+        err << "zephlorctl: " << host::quotedBytes(name) << ":" << line.number << ": " << error
+            << std::endl;
+        good = false;
+        continue;
+      }
+      step.command = *parsed;
+    }
+    steps.push_back(std::move(step));
+  }
+  return good;
+}
+
+}  // namespace
 
 ExitCode runScript(const std::string& name, Session& session, std::ostream& out,
                    std::ostream& err) {
-  std::ifstream file;
-  if (name != "-") {
-    file.open(name);
-    if (!file) {
-      err << "zephlorctl: cannot read script " << name << std::endl;
-      return kUsage;
-    }
+  std::vector<ScriptLine> lines;
+  std::vector<Step> steps;
+  std::string error;
+  if (!readLines(name, lines, error)) {
+    err << "zephlorctl: " << error << std::endl;
+    return kUsage;
   }
-  std::istream& in = name == "-" ? std::cin : file;
+  if (!checkLines(name, lines, session, steps, err)) {
+    err << "zephlorctl: nothing was sent: the script has mistakes" << std::endl;
+    return kUsage;
+  }
+
   ExitCode result = kSuccess;
-  std::string line;
-  for (int number = 1; !stopWasRequested() && std::getline(in, line); ++number) {
-    const size_t start = line.find_first_not_of(" \t\r");
-    if (start == std::string::npos) continue;
-    line = line.substr(start, line.find_last_not_of(" \t\r") - start + 1);
-    if (line[0] == '#') {
-      out << line << std::endl;  // narration, shown as written
+  for (const Step& step : steps) {
+    if (serial::stopRequested()) return stoppedExitCode();
+    const std::string shown = host::visibleBytes(step.line->text);
+    if (step.narration) {
+      out << shown << std::endl;
       continue;
     }
-    const bool expectFailure = line[0] == '!';
-    std::istringstream split(expectFailure ? line.substr(1) : line);
-    std::vector<std::string> words;
-    for (std::string word; split >> word;) words.push_back(word);
-    out << "> " << line << std::endl;
-    std::string error;
-    const std::optional<Command> parsed = parseCommand(words, true, error);
-    if (!parsed) {
-      err << "zephlorctl: " << name << ":" << number << ": " << error << std::endl;
-      result = kUsage;
-      continue;
-    }
-    const ExitCode code = execute(*parsed, session, out, err);
-    if (expectFailure && code == kSuccess) {
-      err << "zephlorctl: " << name << ":" << number << ": expected to fail, but it "
-          << "succeeded" << std::endl;
+    out << "> " << shown << std::endl;
+    const ExitCode code = execute(step.command, session, out, err);
+    if (code == kOutputFailed || code == kDeviceError || serial::stopRequested()) return code;
+    if (step.expectFailure && code == kSuccess) {
+      err << "zephlorctl: " << host::quotedBytes(name) << ":" << step.line->number
+          << ": expected to fail, but it succeeded" << std::endl;
       result = kScriptExpectationUnmet;
-    } else if (expectFailure) {
+    } else if (step.expectFailure) {
       out << "  (failed as expected, exit code " << code << ")" << std::endl;
     } else if (code != kSuccess) {
       result = code;
@@ -54,4 +150,5 @@ ExitCode runScript(const std::string& name, Session& session, std::ostream& out,
   }
   return result;
 }
+
 }  // namespace zephlor::ctl

@@ -6,11 +6,12 @@
 #include <iostream>
 
 #include "zephlor_host/visible_bytes.h"
+#include "zephlor_serial/stop_request.h"
 
 namespace zephlor::ctl {
 namespace {
 
-std::string quoted(const std::string& bytes) { return "\"" + host::visibleBytes(bytes) + "\""; }
+using host::quotedBytes;
 
 std::string milliseconds(std::chrono::microseconds elapsed) {
   char text[32];
@@ -71,17 +72,12 @@ Outcome Session::open(const ConnectionOptions& options) {
               "simulator"};
     }
     serial::OpenResult opened = serial::openSerialDevice(options.device, options.baud);
-    switch (opened.failure) {
-      case serial::OpenFailure::kNone:
-        break;
-      case serial::OpenFailure::kNotFound:
-        return {kDeviceNotFound, opened.message};
-      case serial::OpenFailure::kPermissionDenied:
-        return {kDevicePermission,
-                opened.message + " (is your user in the device's group, such as dialout?)"};
-      case serial::OpenFailure::kNotSerial:
-      case serial::OpenFailure::kOther:
-        return {kDeviceError, opened.message};
+    if (opened.failure == serial::OpenFailure::kPermissionDenied) {
+      return {kDevicePermission,
+              opened.message + " (is your user in the device's group, such as dialout?)"};
+    }
+    if (opened.failure != serial::OpenFailure::kNone) {
+      return {serial::exitCodeFor(opened.failure), opened.message};
     }
     port_ = std::move(opened.port);
     transport_ = std::make_unique<serial::FdLineTransport>(port_.fd());
@@ -95,37 +91,56 @@ Outcome Session::transact(const Item& item, RSDATA* records) {
   const host::TransactionResult result =
       host::runTransaction(driver(), address, records, *transport_, timeout_, trace_.get());
   const std::string what = item.describe() + ": ";
+  const auto failed = [&](ExitCode code, const std::string& message) {
+    return Outcome{code, what + message, result.request};
+  };
   using host::TransactionOutcome;
   switch (result.outcome) {
     case TransactionOutcome::kCompleted:
-      return {};
+      return {kSuccess, "", result.request};
     case TransactionOutcome::kNothingToSend:
-      return {kUsage, what + "the driver has no request for this item"};
+      return failed(kUsage, "the driver has no request for this item");
     case TransactionOutcome::kSendFailed:
+      return failed(kDeviceError, "the line failed while sending " + quotedBytes(result.request) +
+                                      ": " + result.error);
     case TransactionOutcome::kReceiveFailed:
-      return {kDeviceError, what + result.error};
+      return failed(kDeviceError,
+                    "the line failed: " + result.error +
+                        (result.reply.empty() ? std::string(", no reply had arrived")
+                                              : ", after " + quotedBytes(result.reply)));
+    case TransactionOutcome::kInterrupted:
+      return failed(stoppedExitCode(), "stopped while waiting on the line");
     case TransactionOutcome::kNoReply:
-      return {kNoReply, what + "no reply within " + std::to_string(timeout_.count()) + " ms to " +
-                            quoted(result.request)};
+      return failed(kNoReply, "no reply within " + std::to_string(timeout_.count()) + " ms to " +
+                                  quotedBytes(result.request));
+    case TransactionOutcome::kIncomplete:
+      return failed(kNoReply, "incomplete reply, no line end within " +
+                                  std::to_string(timeout_.count()) +
+                                  " ms: " + quotedBytes(result.reply) + " (" +
+                                  std::to_string(result.reply.size()) + " bytes)");
     case TransactionOutcome::kRefused:
       if (result.checkResult == 4) {
-        return {kReplyRefused, what + "reply refused, too short (" +
-                                   std::to_string(result.reply.size()) +
-                                   " bytes): " + quoted(result.reply)};
+        return failed(kReplyRefused, "reply refused, too short (" +
+                                         std::to_string(result.reply.size()) +
+                                         " bytes): " + quotedBytes(result.reply));
       }
-      return {kReplyRefused, what +
-                                 "reply refused, it does not begin with R, two letters and "
-                                 "#: " +
-                                 quoted(result.reply)};
+      return failed(kReplyRefused, "reply refused, it does not begin with R, two letters and #: " +
+                                       quotedBytes(result.reply));
     case TransactionOutcome::kNotParsed:
-      return {kReplyNotParsed, what + "reply does not parse as an answer to " +
-                                   quoted(result.request) + ": " + quoted(result.reply)};
+      return failed(kReplyNotParsed, "reply does not parse as an answer to " +
+                                         quotedBytes(result.request) + ": " +
+                                         quotedBytes(result.reply));
     case TransactionOutcome::kNotConfirmed:
-      return {kWriteNotConfirmed, what + "the controller did not confirm the write: sent " +
-                                      quoted(result.request) + ", echo " + quoted(result.reply) +
-                                      " after " + milliseconds(result.replyTime)};
+      return failed(kWriteNotConfirmed, "the controller did not confirm the write: sent " +
+                                            quotedBytes(result.request) + ", echo " +
+                                            quotedBytes(result.reply) + " after " +
+                                            milliseconds(result.replyTime));
   }
-  return {kDeviceError, what + "unexpected transaction outcome"};
+  return failed(kDeviceError, "unexpected transaction outcome");
+}
+
+ExitCode stoppedExitCode() {
+  return static_cast<ExitCode>(kStoppedBySignal + serial::stopSignal());
 }
 
 }  // namespace zephlor::ctl

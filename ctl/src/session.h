@@ -6,10 +6,10 @@
 #include <memory>
 #include <string>
 
-#include "exit_codes.h"
 #include "items.h"
 #include "options.h"
 #include "zephlor_host/driver_module.h"
+#include "zephlor_host/exit_codes.h"
 #include "zephlor_host/transaction.h"
 #include "zephlor_serial/serial_port.h"
 #include "zephlor_sim/simulated_link.h"
@@ -20,9 +20,17 @@ namespace zephlor::ctl {
 std::string defaultDriverPath();
 
 struct Outcome {
-  ExitCode code = kSuccess;
+  Outcome(ExitCode code_ = kSuccess, std::string message_ = "", std::string request_ = "")
+      : code(code_), message(std::move(message_)), request(std::move(request_)) {}
+
+  ExitCode code;
   std::string message;  // for a person, when code is not kSuccess
+  std::string request;  // the line sent, empty when none was
 };
+
+// The exit status of a program that a stop request (a signal) ended: 130 for SIGINT, 143 for
+// SIGTERM.
+ExitCode stoppedExitCode();
 
 class Session {
  public:

@@ -41,9 +41,15 @@ TransactionResult runTransaction(const DriverEntryPoints& driver, IA& item, RSDA
   result.request.assign(request, requestLength);
 
   transport.discardPendingInput();
-  if (!transport.send(request, requestLength, result.error)) {
-    result.outcome = TransactionOutcome::kSendFailed;
-    return result;
+  switch (transport.send(request, requestLength, timeout, result.error)) {
+    case SendStatus::kSent:
+      break;
+    case SendStatus::kFailed:
+      result.outcome = TransactionOutcome::kSendFailed;
+      return result;
+    case SendStatus::kInterrupted:
+      result.outcome = TransactionOutcome::kInterrupted;
+      return result;
   }
   if (trace != nullptr) trace->sent(result.request);
 
@@ -55,9 +61,19 @@ TransactionResult runTransaction(const DriverEntryPoints& driver, IA& item, RSDA
   result.reply.assign(reply, received.length);
   if (trace != nullptr && received.length != 0)
     trace->received(result.reply, received.lineComplete);
+  if (received.interrupted) {
+    result.outcome = TransactionOutcome::kInterrupted;
+    return result;
+  }
   if (received.failed) {
     result.outcome = TransactionOutcome::kReceiveFailed;
     result.error = received.error;
+    return result;
+  }
+  // A reply cut off by the deadline may look like a whole one with a shorter value ("RGC# 1 2 3 7"
+  // of "... 75"): it is never handed to the driver.
+  if (received.length != 0 && !received.lineComplete) {
+    result.outcome = TransactionOutcome::kIncomplete;
     return result;
   }
 

@@ -24,4 +24,6 @@ std::string visibleBytes(std::string_view bytes) {
   return shown;
 }
 
+std::string quotedBytes(std::string_view bytes) { return "\"" + visibleBytes(bytes) + "\""; }
+
 }  // namespace zephlor::host

@@ -2,11 +2,13 @@
 
 #include <errno.h>
 #include <fcntl.h>
-#include <poll.h>
 #include <string.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <optional>
 #include <utility>
 
 namespace zephlor::serial {
@@ -29,24 +31,11 @@ std::optional<speed_t> speedFor(int baud) {
   return std::nullopt;
 }
 
-int millisecondsUntil(std::chrono::steady_clock::time_point deadline) {
-  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-      deadline - std::chrono::steady_clock::now());
-  return left.count() > 0 ? static_cast<int>(left.count()) : 0;
-}
-
-// Waits until `fd` can be read or the deadline passes; false on timeout.
-bool waitReadable(int fd, std::chrono::steady_clock::time_point deadline) {
-  for (;;) {
-    pollfd entry{fd, POLLIN, 0};
-    const int ready = poll(&entry, 1, millisecondsUntil(deadline));
-    if (ready > 0) return true;
-    if (ready == 0) return false;
-    if (errno != EINTR) return true;  // let the read report the error
-  }
-}
-
 }  // namespace
+
+struct SerialPort::Restore {
+  termios settings;
+};
 
 OpenFailure classifyOpenErrno(int error) {
   switch (error) {
@@ -59,9 +48,28 @@ OpenFailure classifyOpenErrno(int error) {
     case EPERM:
     case EROFS:
       return OpenFailure::kPermissionDenied;
+    case EBUSY:  // held in exclusive mode by another program
+      return OpenFailure::kInUse;
     default:
       return OpenFailure::kOther;
   }
+}
+
+ExitCode exitCodeFor(OpenFailure failure) {
+  switch (failure) {
+    case OpenFailure::kNone:
+      return kSuccess;
+    case OpenFailure::kNotFound:
+      return kDeviceNotFound;
+    case OpenFailure::kPermissionDenied:
+      return kDevicePermission;
+    case OpenFailure::kInUse:
+      return kDeviceInUse;
+    case OpenFailure::kNotSerial:
+    case OpenFailure::kOther:
+      break;
+  }
+  return kDeviceError;
 }
 
 bool isSupportedBaud(int baud) { return speedFor(baud).has_value(); }
@@ -74,18 +82,34 @@ std::string supportedBauds() {
   return list;
 }
 
-SerialPort::~SerialPort() {
-  if (fd_ >= 0) close(fd_);
-}
+SerialPort::SerialPort() = default;
 
-SerialPort::SerialPort(SerialPort&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+SerialPort::SerialPort(int fd) : fd_(fd) {}
+
+SerialPort::~SerialPort() { close(); }
+
+SerialPort::SerialPort(SerialPort&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), restore_(std::move(other.restore_)) {}
 
 SerialPort& SerialPort::operator=(SerialPort&& other) noexcept {
   if (this != &other) {
-    if (fd_ >= 0) close(fd_);
+    close();
     fd_ = std::exchange(other.fd_, -1);
+    restore_ = std::move(other.restore_);
   }
   return *this;
+}
+
+void SerialPort::close() {
+  if (fd_ < 0) return;
+  if (restore_) {
+    // What another program (or the user's shell, for /dev/tty) expects to find again.
+    tcsetattr(fd_, TCSANOW, &restore_->settings);
+    ioctl(fd_, TIOCNXCL);
+    restore_.reset();
+  }
+  ::close(fd_);  // also releases the advisory lock
+  fd_ = -1;
 }
 
 bool configureRaw8N1(int fd, int baud) {
@@ -105,80 +129,36 @@ bool configureRaw8N1(int fd, int baud) {
 
 OpenResult openSerialDevice(const std::string& path, int baud) {
   OpenResult result;
+  const auto fail = [&](OpenFailure failure, const std::string& message) {
+    result.failure = failure;
+    result.message = message;
+    return std::move(result);
+  };
   const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     const int error = errno;
-    result.failure = classifyOpenErrno(error);
-    result.message = "cannot open " + path + ": " + strerror(error);
-    return result;
+    const OpenFailure failure = classifyOpenErrno(error);
+    return fail(failure, failure == OpenFailure::kInUse
+                             ? path + " is in use by another program"
+                             : "cannot open " + path + ": " + strerror(error));
   }
   SerialPort port(fd);
+  termios saved{};
+  if (tcgetattr(fd, &saved) != 0) {
+    return fail(OpenFailure::kNotSerial, path + " is not a serial device: " + strerror(errno));
+  }
+  // Nothing about the device changes before the lock is ours: its holder keeps it as it was.
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    return errno == EWOULDBLOCK
+               ? fail(OpenFailure::kInUse, path + " is in use by another program")
+               : fail(OpenFailure::kOther, "cannot lock " + path + ": " + strerror(errno));
+  }
+  port.restore_ = std::make_unique<SerialPort::Restore>(SerialPort::Restore{saved});
+  ioctl(fd, TIOCEXCL);  // further opens fail with EBUSY, except for a privileged user
   if (!configureRaw8N1(fd, baud)) {
-    result.failure = OpenFailure::kNotSerial;
-    result.message = path + " is not a serial device: " + strerror(errno);
-    return result;
+    return fail(OpenFailure::kNotSerial, "cannot set up " + path + ": " + strerror(errno));
   }
   result.port = std::move(port);
-  return result;
-}
-
-bool writeAll(int fd, const char* data, size_t length, std::string& error) {
-  while (length > 0) {
-    const ssize_t written = write(fd, data, length);
-    if (written > 0) {
-      data += written;
-      length -= static_cast<size_t>(written);
-      continue;
-    }
-    if (written < 0 && errno == EINTR) continue;
-    if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      pollfd entry{fd, POLLOUT, 0};
-      poll(&entry, 1, 100);
-      continue;
-    }
-    error = std::string("write failed: ") + strerror(errno);
-    return false;
-  }
-  return true;
-}
-
-void FdLineTransport::discardPendingInput() {
-  if (tcflush(fd_, TCIFLUSH) == 0) return;
-  // Not a terminal (a pipe, say): read away whatever is waiting.
-  char scratch[256];
-  pollfd entry{fd_, POLLIN, 0};
-  while (poll(&entry, 1, 0) > 0 && (entry.revents & POLLIN) != 0 &&
-         read(fd_, scratch, sizeof scratch) > 0) {
-  }
-}
-
-bool FdLineTransport::send(const char* data, size_t length, std::string& error) {
-  return writeAll(fd_, data, length, error);
-}
-
-host::ReceiveResult FdLineTransport::receiveLine(char* buffer, size_t capacity,
-                                                 std::chrono::milliseconds timeout) {
-  host::ReceiveResult result;
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  bool sawLineEnd = false;
-  // The deadline is checked on every byte: a line that never stops sending must not keep the
-  // host here for ever.
-  while (!sawLineEnd && std::chrono::steady_clock::now() < deadline &&
-         waitReadable(fd_, deadline)) {
-    char byte;
-    const ssize_t count = read(fd_, &byte, 1);
-    if (count == 0) break;  // the other end closed: nothing more will come
-    if (count < 0) {
-      if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
-      if (errno == EIO) break;  // a pseudo-terminal whose other side is gone
-      result.failed = true;
-      result.error = std::string("read failed: ") + strerror(errno);
-      break;
-    }
-    if (result.length < capacity) buffer[result.length++] = byte;
-    sawLineEnd = byte == '\n';
-  }
-  result.lineComplete = sawLineEnd;
   return result;
 }
 

@@ -102,9 +102,11 @@ bool isValidFirmwareVersion(std::string_view version) { return isDigitGroups(ver
 
 bool isValidFirmwareDate(std::string_view date) { return isDigitGroups(date, '/', 3); }
 
-ControllerModel::ControllerModel(FirmwareIdentity firmware) : firmware_(std::move(firmware)) {}
+ControllerModel::ControllerModel(FirmwareIdentity firmware, size_t maxItems)
+    : firmware_(std::move(firmware)), maxItems_(maxItems) {}
 
 std::optional<std::string> ControllerModel::respond(std::string_view line) {
+  whySilent_ = "not a request";
   if (line.size() < 4 || line[0] != 'V' || line[3] != '#') return std::nullopt;
   const Command* command = findCommand(line.substr(1, 2));
   if (command == nullptr) return std::nullopt;
@@ -115,6 +117,7 @@ std::optional<std::string> ControllerModel::respond(std::string_view line) {
   const size_t least = addressCount + (command->action == Action::kSet ? 1 : 0);
   const size_t most = least + (command->takesModifier ? 1 : 0);
   if (numbers->size() < least || numbers->size() > most) return std::nullopt;
+  whySilent_.clear();
 
   ItemAddress address{};
   for (size_t i = 0; i < addressCount; ++i) address[i] = lowByte((*numbers)[i]);
@@ -128,7 +131,12 @@ std::optional<std::string> ControllerModel::respond(std::string_view line) {
     case Action::kSet: {
       const int32_t sent = (*numbers)[addressCount];
       const int32_t received = command->wholeValue ? sent : lowByte(sent);
-      values_[{command->where, address}] = received;
+      const auto key = std::make_pair(command->where, address);
+      if (values_.size() >= maxItems_ && values_.count(key) == 0) {
+        whySilent_ = "the store is full (" + std::to_string(maxItems_) + " items)";
+        return std::nullopt;
+      }
+      values_[key] = received;
       if (command->takesModifier) {
         lastModifier_ =
             numbers->size() == most ? static_cast<uint16_t>((*numbers)[most - 1] & 0xFFFF) : 0;

@@ -4,11 +4,12 @@
 #include <fcntl.h>
 #include <stdlib.h>
 #include <string.h>
+#include <termios.h>
 
 namespace zephlor::sim {
 
 bool openPseudoTerminal(PseudoTerminal& terminal, std::string& error) {
-  serial::SerialPort controllerSide(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+  serial::SerialPort controllerSide(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK));
   if (!controllerSide.isOpen() || grantpt(controllerSide.fd()) != 0 ||
       unlockpt(controllerSide.fd()) != 0) {
     error = std::string("cannot create a pseudo-terminal: ") + strerror(errno);
@@ -29,6 +30,11 @@ bool openPseudoTerminal(PseudoTerminal& terminal, std::string& error) {
   terminal.controllerSide = std::move(controllerSide);
   terminal.deviceSide = std::move(deviceSide);
   return true;
+}
+
+void discardUnread(PseudoTerminal& terminal) {
+  tcflush(terminal.deviceSide.fd(), TCIFLUSH);
+  serial::discardUnsentOutput(terminal.controllerSide.fd());
 }
 
 }  // namespace zephlor::sim

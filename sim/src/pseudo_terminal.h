@@ -14,7 +14,11 @@ struct PseudoTerminal {
   std::string devicePath;
 };
 
-// Creates a pseudo-terminal whose device side is raw 8N1. On failure returns false with a reason.
+// Creates a pseudo-terminal whose device side is raw 8N1 and whose controller side never blocks a
+// write. On failure returns false with a reason.
 bool openPseudoTerminal(PseudoTerminal& terminal, std::string& error);
+
+// Throws away the replies queued on the device side that no client has read.
+void discardUnread(PseudoTerminal& terminal);
 
 }  // namespace zephlor::sim

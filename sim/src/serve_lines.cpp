@@ -1,21 +1,14 @@
-#include <errno.h>
-#include <poll.h>
-#include <unistd.h>
-
-#include <thread>
+#include "zephlor_sim/serve_lines.h"
 
 #include "zephlor_host/visible_bytes.h"
 #include "zephlor_serial/serial_port.h"
-#include "zephlor_sim/simulated_link.h"
+#include "zephlor_serial/stop_request.h"
+#include "zephlor_sim/request_lines.h"
 
 namespace zephlor::sim {
 namespace {
 
-// A line longer than any request is noise; it is dropped rather than kept growing.
-constexpr size_t kLongestUsefulLine = 4096;
-
-// How often a quiet line checks whether it should stop.
-constexpr int kStopCheckMilliseconds = 100;
+using Log = std::function<void(const std::string&)>;
 
 std::string describeFaults(const std::vector<Fault>& faults) {
   std::string text;
@@ -23,53 +16,83 @@ std::string describeFaults(const std::vector<Fault>& faults) {
   return text.empty() ? text : text + "]";
 }
 
-void answer(std::string line, int out, ControllerModel& controller, FaultInjector& faults,
-            const std::function<void(const std::string&)>& log) {
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  const std::optional<std::string> reply = controller.respond(line);
+// Writes one piece of a reply as the line takes it. False when the reply is to go no further:
+// dropped, or the line failed (then `result` says so).
+bool deliverChunk(const ServedLine& line, const std::string& bytes, const Log& log,
+                  ServeResult& result) {
+  const serial::IoResult written =
+      line.discardUnread
+          ? serial::writeWhatFits(line.out, bytes.data(), bytes.size())
+          : serial::writeAll(line.out, bytes.data(), bytes.size(), serial::kNoDeadline);
+  switch (written.status) {
+    case serial::IoStatus::kDone:
+      break;
+    case serial::IoStatus::kStopped:
+    case serial::IoStatus::kTimedOut:
+      return false;
+    case serial::IoStatus::kHungUp:
+    case serial::IoStatus::kFailed:
+      result = {ServeEnd::kLineFailed, written.message};
+      return false;
+  }
+  if (written.count == bytes.size()) return true;
+  line.discardUnread();
+  if (log) log("reply dropped: the line is not being read");
+  return false;
+}
+
+// Answers one request line; false when the line failed or a stop was requested meanwhile.
+bool answer(const std::string& request, const ServedLine& line, ControllerModel& controller,
+            FaultInjector& faults, const Log& log, ServeResult& result) {
+  const std::optional<std::string> reply = controller.respond(request);
   if (!reply) {
-    if (log) log("ignored " + host::visibleBytes(line));
-    return;
+    if (log) log("ignored " + host::visibleBytes(request) + " (" + controller.whySilent() + ")");
+    return true;
   }
   const std::vector<Chunk> chunks = faults.deliver(*reply);
   if (log) {
-    log("-> " + host::visibleBytes(line) + "\\r\\n  <- " +
+    log("-> " + host::visibleBytes(request) + "\\r\\n  <- " +
         (chunks.empty() ? std::string("(nothing)") : host::visibleBytes(*reply)) +
         describeFaults(faults.lastFaults()));
   }
   for (const Chunk& chunk : chunks) {
-    std::this_thread::sleep_for(chunk.pauseBefore);
-    std::string error;
-    if (!serial::writeAll(out, chunk.bytes.data(), chunk.bytes.size(), error) && log) log(error);
+    if (!serial::sleepUntil(std::chrono::steady_clock::now() + chunk.pauseBefore)) return false;
+    if (!deliverChunk(line, chunk.bytes, log, result)) break;
   }
+  return result.end != ServeEnd::kLineFailed;
 }
 
 }  // namespace
 
-void serveLines(int in, int out, ControllerModel& controller, FaultInjector& faults,
-                const std::function<void(const std::string&)>& log,
-                const std::function<bool()>& keepRunning) {
-  std::string received;
+ServeResult serveLines(const ServedLine& line, ControllerModel& controller, FaultInjector& faults,
+                       const Log& log) {
+  ServeResult result;
+  RequestLines requests;
   char chunk[256];
-  while (keepRunning()) {
-    pollfd entry{in, POLLIN, 0};
-    const int ready = poll(&entry, 1, kStopCheckMilliseconds);
-    if (ready == 0 || (ready < 0 && errno == EINTR)) continue;
-    const ssize_t count = read(in, chunk, sizeof chunk);
-    if (count == 0) return;
-    if (count < 0) {
-      if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
-      return;
+  while (!serial::stopRequested()) {
+    const serial::IoResult read =
+        serial::readSome(line.in, chunk, sizeof chunk, serial::kNoDeadline);
+    switch (read.status) {
+      case serial::IoStatus::kDone:
+        break;
+      case serial::IoStatus::kStopped:
+      case serial::IoStatus::kTimedOut:
+        return result;
+      case serial::IoStatus::kHungUp:
+        if (line.endIsNormal) return {ServeEnd::kInputEnded, ""};
+        return {ServeEnd::kLineFailed, read.message};
+      case serial::IoStatus::kFailed:
+        return {ServeEnd::kLineFailed, read.message};
     }
-    received.append(chunk, static_cast<size_t>(count));
-    size_t lineEnd;
-    while ((lineEnd = received.find('\n')) != std::string::npos) {
-      std::string line = received.substr(0, lineEnd);
-      received.erase(0, lineEnd + 1);
-      answer(std::move(line), out, controller, faults, log);
+    requests.append(std::string_view(chunk, read.count));
+    if (const size_t dropped = requests.takeDiscarded(); dropped != 0 && log) {
+      log("ignored " + std::to_string(dropped) + " line(s) longer than any request");
     }
-    if (received.size() > kLongestUsefulLine) received.clear();
+    while (const std::optional<std::string> request = requests.next()) {
+      if (!answer(*request, line, controller, faults, log, result)) return result;
+    }
   }
+  return result;
 }
 
 }  // namespace zephlor::sim

@@ -1,160 +1,120 @@
 // zephlor-sim: a Zephlor controller on a pseudo-terminal, a serial device or standard I/O.
-#include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <cstdio>
-#include <cstdlib>
 #include <iostream>
 #include <string>
 
 #include "pseudo_terminal.h"
-#include "zephlor_host/whole_number.h"
+#include "sim_options.h"
+#include "zephlor_host/exit_codes.h"
+#include "zephlor_host/visible_bytes.h"
 #include "zephlor_serial/serial_port.h"
-#include "zephlor_sim/controller_model.h"
-#include "zephlor_sim/fault_injector.h"
-#include "zephlor_sim/simulated_link.h"
-#include "zephlor_sim/simulator_settings.h"
+#include "zephlor_serial/stop_request.h"
+#include "zephlor_sim/serve_lines.h"
 
 namespace {
 
 using namespace zephlor;
 
-const char kUsage[] = R"(Usage: zephlor-sim [OPTIONS]
-
-A model of the Zephlor controller. It answers the fifteen request lines of the protocol, keeps
-every value it is sent, and can inject line faults for testing hosts.
-
-Where it listens (one of):
-  --pty               create a pseudo-terminal and print its device path on the first line of
-                      standard output (the default)
-  --link PATH         with --pty: also make PATH a symbolic link to the device
-  --device PATH       serve an existing serial device, raw 8N1
-  --baud N            speed of --device (default 9600)
-  --stdio             read requests from standard input, write replies to standard output
-
-The controller:
-  --firmware-version MAJOR.MINOR   version in the firmware reply (default 1.0)
-  --firmware-date A/B/C            date in the firmware reply (default 12/8/26)
-
-Faults, drawn per reply from a seeded generator so a run repeats exactly:
-  --fault KIND[:P]    let KIND strike a reply with probability P (default 1); repeatable.
-                      KIND: drop, garble, delay, wrong-address, wrong-value, split
-  --delay-ms MS       how long a delayed reply is held back (default 1500)
-  --seed N            seed of the generator (default 1)
-
-Other:
-  --log               one line per request on standard error
-  --help              this text
-
-It runs until interrupted or, with --stdio, until its input ends. A request line that is not one
-of the controller's gets no reply.
-)";
-
-std::atomic<bool> stopRequested{false};
-
-void requestStop(int) { stopRequested = true; }
-
-int usageError(const std::string& message) {
-  std::cerr << "zephlor-sim: " << message << "\n(see zephlor-sim --help)\n";
-  return 2;
+int fail(ExitCode code, const std::string& message) {
+  std::cerr << "zephlor-sim: " << message << std::endl;
+  return code;
 }
+
+int finish(const sim::ServeResult& served, const std::string& what) {
+  if (served.end != sim::ServeEnd::kLineFailed) return kSuccess;
+  return fail(kDeviceError, what + " failed: " + served.message);
+}
+
+// The symbolic link --link asks for, made once the pseudo-terminal exists, and removed at the end
+// only while it still names this simulator's device: another simulator may have taken the name.
+class DeviceLink {
+ public:
+  // Refuses a path that exists and is not a link: it is somebody's file, not an old link.
+  static bool mayReplace(const std::string& path) {
+    struct stat status {};
+    return lstat(path.c_str(), &status) != 0 || S_ISLNK(status.st_mode);
+  }
+
+  bool create(const std::string& path, const std::string& device) {
+    // Made under a temporary name and renamed, so the path never names nothing or a half link.
+    const std::string temporary = path + ".zephlor-sim-" + std::to_string(getpid());
+    unlink(temporary.c_str());
+    if (symlink(device.c_str(), temporary.c_str()) != 0) return false;
+    if (rename(temporary.c_str(), path.c_str()) != 0) {
+      unlink(temporary.c_str());
+      return false;
+    }
+    path_ = path;
+    device_ = device;
+    return true;
+  }
+
+  ~DeviceLink() {
+    if (path_.empty()) return;
+    char target[4096];
+    const ssize_t length = readlink(path_.c_str(), target, sizeof target - 1);
+    if (length > 0 && std::string(target, static_cast<size_t>(length)) == device_) {
+      unlink(path_.c_str());
+    }
+  }
+
+ private:
+  std::string path_;
+  std::string device_;
+};
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  enum class Listen { kPty, kDevice, kStdio } listen = Listen::kPty;
-  std::string device, link;
-  long long baud = 9600;
-  bool log = false;
-  sim::SimulatorSettings settings;
-
-  for (int i = 1; i < argc; ++i) {
-    const std::string option = argv[i];
-    auto value = [&](std::string& out) {
-      if (i + 1 >= argc) return false;
-      out = argv[++i];
-      return true;
-    };
-    std::string text;
-    if (option == "--help" || option == "-h") {
-      std::cout << kUsage;
-      return 0;
-    } else if (option == "--pty") {
-      listen = Listen::kPty;
-    } else if (option == "--stdio") {
-      listen = Listen::kStdio;
-    } else if (option == "--device") {
-      if (!value(device)) return usageError("--device needs a path");
-      listen = Listen::kDevice;
-    } else if (option == "--link") {
-      if (!value(link)) return usageError("--link needs a path");
-    } else if (option == "--baud") {
-      if (!value(text) || !host::parseBounded(text, 1, 4000000, baud) ||
-          !serial::isSupportedBaud(static_cast<int>(baud))) {
-        return usageError("--baud takes one of " + serial::supportedBauds());
-      }
-    } else if (option.rfind("--", 0) == 0 && sim::isSimulatorSetting(option.substr(2))) {
-      std::string form;
-      if (!value(text) || !sim::applySimulatorSetting(option.substr(2), text, settings, form)) {
-        return usageError(option + " takes " + form);
-      }
-    } else if (option == "--log") {
-      log = true;
-    } else {
-      return usageError("unknown option " + option);
-    }
+  sim::SimOptions options;
+  std::string error;
+  if (!sim::parseSimOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
+    return fail(kUsage, error + "\n(see zephlor-sim --help)");
+  }
+  if (options.help) {
+    std::cout << sim::kSimUsage;
+    return kSuccess;
+  }
+  if (!options.link.empty() && !DeviceLink::mayReplace(options.link)) {
+    return fail(kUsage, "--link " + host::quotedBytes(options.link) +
+                            " exists and is not a symbolic link; it is left alone");
   }
 
-  struct sigaction action {};
-  action.sa_handler = requestStop;
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-  signal(SIGPIPE, SIG_IGN);
-
-  sim::ControllerModel controller(settings.firmware);
-  sim::FaultInjector faults(settings.faults);
-  const auto logLine = [log](const std::string& line) {
-    if (log) std::cerr << "zephlor-sim: " << line << std::endl;
+  serial::installStopHandlers();
+  sim::ControllerModel controller(options.settings.firmware, options.maxItems);
+  sim::FaultInjector faults(options.settings.faults);
+  const auto logLine = [&options](const std::string& line) {
+    if (options.log) std::cerr << "zephlor-sim: " << line << std::endl;
   };
-  const auto keepRunning = [] { return !stopRequested.load(); };
 
-  switch (listen) {
-    case Listen::kStdio:
-      sim::serveLines(STDIN_FILENO, STDOUT_FILENO, controller, faults, logLine, keepRunning);
-      return 0;
-    case Listen::kDevice: {
-      serial::OpenResult opened = serial::openSerialDevice(device, static_cast<int>(baud));
-      if (!opened.port.isOpen()) {
-        std::cerr << "zephlor-sim: " << opened.message << "\n";
-        return opened.failure == serial::OpenFailure::kNotFound           ? 4
-               : opened.failure == serial::OpenFailure::kPermissionDenied ? 5
-                                                                          : 6;
-      }
-      if (log) std::cerr << "zephlor-sim: serving " << device << " at " << baud << " baud\n";
-      sim::serveLines(opened.port.fd(), opened.port.fd(), controller, faults, logLine, keepRunning);
-      return 0;
+  switch (options.listen) {
+    case sim::Listen::kStdio: {
+      const sim::ServedLine line{STDIN_FILENO, STDOUT_FILENO, true, nullptr};
+      return finish(sim::serveLines(line, controller, faults, logLine), "standard input");
     }
-    case Listen::kPty: {
+    case sim::Listen::kDevice: {
+      serial::OpenResult opened = serial::openSerialDevice(options.device, options.baud);
+      if (!opened.port.isOpen()) return fail(serial::exitCodeFor(opened.failure), opened.message);
+      logLine("serving " + options.device + " at " + std::to_string(options.baud) + " baud");
+      const int fd = opened.port.fd();
+      const sim::ServedLine line{fd, fd, false, [fd] { serial::discardUnsentOutput(fd); }};
+      return finish(sim::serveLines(line, controller, faults, logLine), options.device);
+    }
+    case sim::Listen::kPty: {
       sim::PseudoTerminal terminal;
-      std::string error;
-      if (!sim::openPseudoTerminal(terminal, error)) {
-        std::cerr << "zephlor-sim: " << error << "\n";
-        return 6;
-      }
-      if (!link.empty()) {
-        unlink(link.c_str());
-        if (symlink(terminal.devicePath.c_str(), link.c_str()) != 0) {
-          std::cerr << "zephlor-sim: cannot link " << link << " to " << terminal.devicePath << "\n";
-          return 6;
-        }
+      if (!sim::openPseudoTerminal(terminal, error)) return fail(kDeviceError, error);
+      DeviceLink link;
+      if (!options.link.empty() && !link.create(options.link, terminal.devicePath)) {
+        return fail(kDeviceError, "cannot link " + host::quotedBytes(options.link) + " to " +
+                                      terminal.devicePath);
       }
       std::cout << terminal.devicePath << std::endl;
-      sim::serveLines(terminal.controllerSide.fd(), terminal.controllerSide.fd(), controller,
-                      faults, logLine, keepRunning);
-      if (!link.empty()) unlink(link.c_str());
-      return 0;
+      const int fd = terminal.controllerSide.fd();
+      const sim::ServedLine line{fd, fd, false, [&terminal] { sim::discardUnread(terminal); }};
+      return finish(sim::serveLines(line, controller, faults, logLine), terminal.devicePath);
     }
   }
-  return 0;
+  return kSuccess;
 }

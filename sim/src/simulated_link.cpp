@@ -1,7 +1,7 @@
 #include "zephlor_sim/simulated_link.h"
 
 #include <algorithm>
-#include <thread>
+#include "zephlor_serial/stop_request.h"
 
 namespace zephlor::sim {
 
@@ -10,17 +10,14 @@ void SimulatedLink::discardPendingInput() {
   while (!pending_.empty() && pending_.front().arrives <= now) pending_.pop_front();
 }
 
-bool SimulatedLink::send(const char* data, size_t length, std::string&) {
+host::SendStatus SimulatedLink::send(const char* data, size_t length, std::chrono::milliseconds,
+                                     std::string&) {
   // The controller has the request once its last byte is across the wire.
   const Clock::time_point requestArrived =
       Clock::now() + bytePeriod_ * static_cast<Clock::rep>(length);
-  partialRequest_.append(data, length);
-  size_t lineEnd;
-  while ((lineEnd = partialRequest_.find('\n')) != std::string::npos) {
-    std::string line = partialRequest_.substr(0, lineEnd);
-    partialRequest_.erase(0, lineEnd + 1);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    const std::optional<std::string> reply = controller_.respond(line);
+  requests_.append(std::string_view(data, length));
+  while (const std::optional<std::string> line = requests_.next()) {
+    const std::optional<std::string> reply = controller_.respond(*line);
     if (!reply) continue;
     // Replies queue behind whatever is still on its way, as on a single line.
     Clock::time_point at =
@@ -30,7 +27,7 @@ bool SimulatedLink::send(const char* data, size_t length, std::string&) {
       for (char byte : chunk.bytes) pending_.push_back({at += bytePeriod_, byte});
     }
   }
-  return true;
+  return host::SendStatus::kSent;
 }
 
 host::ReceiveResult SimulatedLink::receiveLine(char* buffer, size_t capacity,
@@ -39,10 +36,13 @@ host::ReceiveResult SimulatedLink::receiveLine(char* buffer, size_t capacity,
   const Clock::time_point deadline = Clock::now() + timeout;
   while (!result.lineComplete) {
     if (pending_.empty() || pending_.front().arrives > deadline) {
-      std::this_thread::sleep_until(deadline);
+      result.interrupted = !serial::sleepUntil(deadline);
       break;
     }
-    std::this_thread::sleep_until(pending_.front().arrives);
+    if (!serial::sleepUntil(pending_.front().arrives)) {
+      result.interrupted = true;
+      break;
+    }
     const char byte = pending_.front().byte;
     pending_.pop_front();
     if (result.length < capacity) buffer[result.length++] = byte;

@@ -101,5 +101,22 @@ TEST(ControllerModel, SilentOnLinesThatAreNotRequests) {
                               });
 }
 
+// The store is bounded: a write to a new item past the bound is not answered, while items
+// already kept can still be written and every item can still be read.
+TEST(ControllerModel, StoreOfItemsIsBounded) {
+  ControllerModel controller({}, 2);
+  expectExchanges(controller, {
+                                  {"VLD# 1 1 1 5", "RLD# 1 1 1 5"},
+                                  {"VLC# 1 1 1 6", "RLC# 1 1 1 6"},
+                                  {"VLD# 2 2 2 7", nullptr},
+                              });
+  EXPECT_EQ(controller.whySilent(), "the store is full (2 items)");
+  expectExchanges(controller, {
+                                  {"VLD# 1 1 1 8", "RLD# 1 1 1 8"},
+                                  {"VLS# 2 2 2", "RLS# 2 2 2 0"},
+                                  {"VLS# 1 1 1", "RLS# 1 1 1 8"},
+                              });
+}
+
 }  // namespace
 }  // namespace zephlor::sim

@@ -11,8 +11,15 @@ namespace zephlor::host {
 struct ReceiveResult {
   size_t length = 0;          // bytes stored in the caller's buffer
   bool lineComplete = false;  // the line end (LF) arrived before the deadline
-  bool failed = false;        // the transport itself failed; `error` says how
+  bool failed = false;        // the line failed or the other end hung up; `error` says how
+  bool interrupted = false;   // a stop was requested before the line end or the deadline
   std::string error;
+};
+
+enum class SendStatus {
+  kSent,
+  kFailed,       // the line failed, or did not take the bytes before the deadline
+  kInterrupted,  // a stop was requested before all bytes were taken
 };
 
 class LineTransport {
@@ -23,8 +30,9 @@ class LineTransport {
   // is not taken for the answer to the next request.
   virtual void discardPendingInput() = 0;
 
-  // Sends all of `data`. On failure returns false and says why in `error`.
-  virtual bool send(const char* data, size_t length, std::string& error) = 0;
+  // Sends all of `data` within `timeout`. On failure says why in `error`.
+  virtual SendStatus send(const char* data, size_t length, std::chrono::milliseconds timeout,
+                          std::string& error) = 0;
 
   // Collects bytes into `buffer` until a LF has been stored, `capacity` bytes are stored, or
   // `timeout` has passed. Bytes of an over-long line beyond `capacity` are read and dropped up

@@ -13,9 +13,11 @@ namespace zephlor::host {
 enum class TransactionOutcome {
   kCompleted,      // a read yielded its value(s), or a write was confirmed
   kNothingToSend,  // Set_xxx built no line for a kind that needs one
-  kSendFailed,     // the transport could not send the request
-  kReceiveFailed,  // the transport failed while receiving
+  kSendFailed,     // the transport could not send the request (within the timeout)
+  kReceiveFailed,  // the line failed or hung up while receiving
+  kInterrupted,    // a stop was requested while sending or receiving
   kNoReply,        // nothing arrived before the timeout (Check_xxx 9)
+  kIncomplete,     // bytes arrived, but no line end before the timeout; never parsed
   kRefused,        // Check_xxx refused the bytes received (4: too short, 10: wrong frame)
   kNotParsed,      // Get_xxx could not parse the reply of a read (parseCode 99)
   kNotConfirmed,   // Get_xxx judged the acknowledgement of a write unconfirmed (status 1)

@@ -9,4 +9,8 @@ namespace zephlor::host {
 
 std::string visibleBytes(std::string_view bytes);
 
+// The same between double quotes: how the tools show a person any text that came from outside,
+// so a control character in it can never reach their terminal.
+std::string quotedBytes(std::string_view bytes);
+
 }  // namespace zephlor::host

@@ -37,13 +37,19 @@ bool isValidFirmwareDate(std::string_view date);
 constexpr const char* kFirmwareVersionForm = "MAJOR.MINOR, such as 2.10";
 constexpr const char* kFirmwareDateForm = "three numbers A/B/C, such as 11/22/33";
 
+// How many items the controller keeps values for unless told otherwise; a bound, so that a
+// stream of writes to ever new addresses cannot use up the machine's memory.
+constexpr size_t kDefaultMaxItems = 65536;
+
 class ControllerModel {
  public:
-  explicit ControllerModel(FirmwareIdentity firmware = {});
+  explicit ControllerModel(FirmwareIdentity firmware = {}, size_t maxItems = kDefaultMaxItems);
 
   // The reply line, CR LF included, to one request line given without its line end. Nothing
-  // for a line that is not one of the controller's requests: the controller stays silent.
+  // for a line that is not one of the controller's requests, and nothing for a write to a new
+  // item once `maxItems` are kept: the controller stays silent. `whySilent` says which.
   std::optional<std::string> respond(std::string_view requestLine);
+  const std::string& whySilent() const { return whySilent_; }
 
   // The value the controller holds for an item; 0 for one never set.
   int32_t value(Register where, const ItemAddress& address) const;
@@ -53,6 +59,8 @@ class ControllerModel {
 
  private:
   FirmwareIdentity firmware_;
+  size_t maxItems_;
+  std::string whySilent_;
   std::map<std::pair<Register, ItemAddress>, int32_t> values_;
   uint16_t lastModifier_ = 0;
 };

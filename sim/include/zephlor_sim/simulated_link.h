@@ -5,12 +5,12 @@
 
 #include <chrono>
 #include <deque>
-#include <functional>
 #include <string>
 
 #include "zephlor_host/line_transport.h"
 #include "zephlor_sim/controller_model.h"
 #include "zephlor_sim/fault_injector.h"
+#include "zephlor_sim/request_lines.h"
 
 namespace zephlor::sim {
 
@@ -25,7 +25,8 @@ class SimulatedLink : public host::LineTransport {
         bytePeriod_(std::chrono::duration_cast<Clock::duration>(std::chrono::seconds(10)) / baud) {}
 
   void discardPendingInput() override;
-  bool send(const char* data, size_t length, std::string& error) override;
+  host::SendStatus send(const char* data, size_t length, std::chrono::milliseconds timeout,
+                        std::string& error) override;
   host::ReceiveResult receiveLine(char* buffer, size_t capacity,
                                   std::chrono::milliseconds timeout) override;
 
@@ -38,15 +39,8 @@ class SimulatedLink : public host::LineTransport {
   ControllerModel& controller_;
   FaultInjector& faults_;
   Clock::duration bytePeriod_;
-  std::string partialRequest_;
+  RequestLines requests_;
   std::deque<PendingByte> pending_;
 };
-
-// Answers request lines arriving on `in` by writing replies to `out` until `in` ends or
-// `keepRunning` returns false. Lines end in LF, with an optional CR before it. `log`, when set,
-// receives one line of text per request.
-void serveLines(int in, int out, ControllerModel& controller, FaultInjector& faults,
-                const std::function<void(const std::string&)>& log,
-                const std::function<bool()>& keepRunning);
 
 }  // namespace zephlor::sim

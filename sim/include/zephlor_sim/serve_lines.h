@@ -1,0 +1,36 @@
+// The simulator's side of a line: requests read as they arrive, replies written back through the
+// fault injector, until the line ends, fails, or a stop is requested.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "zephlor_sim/controller_model.h"
+#include "zephlor_sim/fault_injector.h"
+
+namespace zephlor::sim {
+
+struct ServedLine {
+  int in = -1;
+  int out = -1;
+  // Standard input ends when its writer is done; a device that ends has hung up.
+  bool endIsNormal = false;
+  // A line without flow control: a reply that does not fit into what the line takes now is
+  // dropped, and `discardUnread` then throws away what is still queued for the client, so a
+  // client that stopped reading cannot wedge the simulator or leave half a reply for the next.
+  // Without it (standard output), replies wait until they are taken or a stop is requested.
+  std::function<void()> discardUnread;
+};
+
+enum class ServeEnd { kStopped, kInputEnded, kLineFailed };
+
+struct ServeResult {
+  ServeEnd end = ServeEnd::kStopped;
+  std::string message;  // how the line failed
+};
+
+// `log`, when set, receives one line of text per request and per dropped reply or line.
+ServeResult serveLines(const ServedLine& line, ControllerModel& controller, FaultInjector& faults,
+                       const std::function<void(const std::string&)>& log);
+
+}  // namespace zephlor::sim

@@ -1,0 +1,194 @@
+#include "sim_options.h"
+
+#include <set>
+
+#include "zephlor_host/visible_bytes.h"
+#include "zephlor_host/whole_number.h"
+#include "zephlor_serial/serial_port.h"
+
+namespace zephlor::sim {
+
+const char kSimUsage[] = R"(Usage: zephlor-sim [OPTIONS]
+
+A model of the Zephlor controller. It answers the fifteen request lines of the protocol, keeps
+every value it is sent, and can inject line faults for testing hosts.
+
+Where it listens (one of):
+  --pty               create a pseudo-terminal and print its device path on the first line of
+                      standard output (the default)
+  --link PATH         with --pty: also make PATH a symbolic link to the device; PATH may be an
+                      old link, but nothing else that exists
+  --device PATH       serve an existing serial device, raw 8N1, held for the simulator alone
+  --baud N            speed of --device (default 9600)
+  --stdio             read requests from standard input, write replies to standard output
+
+The controller:
+  --firmware-version MAJOR.MINOR   version in the firmware reply (default 1.0)
+  --firmware-date A/B/C            date in the firmware reply (default 12/8/26)
+  --max-items N       how many items it keeps values for (default 65536); a write to a new item
+                      beyond that gets no reply
+
+Faults, drawn per reply from a seeded generator so a run repeats exactly:
+  --fault KIND[:P]    let KIND strike a reply with probability P (default 1); repeatable.
+                      KIND: drop, garble, delay, wrong-address, wrong-value, split
+  --delay-ms MS       how long a delayed reply is held back (default 1500)
+  --seed N            seed of the generator (default 1)
+
+Other:
+  --log               one line per request on standard error
+  --help              this text
+
+It runs until interrupted or, with --stdio, until its input ends. A request line that is not one
+of the controller's gets no reply, and neither does a line longer than any request. A reply the
+line cannot take at once (nobody reads it) is dropped, as on a line without flow control.
+
+Exit status: 0 when stopped or when standard input ends, 2 for a wrong command line, 4 no such
+device, 5 no permission to open it, 6 the device or pseudo-terminal failed, 11 the device is in
+use by another program.
+)";
+
+namespace {
+
+constexpr long long kMostItems = 1048576;
+
+// One option: its name, what its value is called (null for a flag), whether it may be given
+// more than once, and how it changes the options (false with the value's form when it is wrong).
+struct OptionRow {
+  const char* name;
+  const char* valueName;
+  bool repeatable;
+  bool (*apply)(SimOptions&, const std::string& value, std::string& form);
+};
+
+bool listenOn(SimOptions& options, Listen listen) {
+  options.listen = listen;
+  return true;
+}
+
+bool applySetting(const char* name, SimOptions& options, const std::string& value,
+                  std::string& form) {
+  return applySimulatorSetting(name, value, options.settings, form);
+}
+
+const OptionRow kOptions[] = {
+    {"--pty", nullptr, false,
+     [](SimOptions& o, const std::string&, std::string&) { return listenOn(o, Listen::kPty); }},
+    {"--stdio", nullptr, false,
+     [](SimOptions& o, const std::string&, std::string&) { return listenOn(o, Listen::kStdio); }},
+    {"--device", "a device path", false,
+     [](SimOptions& o, const std::string& value, std::string& form) {
+       form = "a device path";
+       o.device = value;
+       return !value.empty() && listenOn(o, Listen::kDevice);
+     }},
+    {"--link", "a path", false,
+     [](SimOptions& o, const std::string& value, std::string& form) {
+       form = "a path";
+       o.link = value;
+       return !value.empty();
+     }},
+    {"--baud", "a speed", false,
+     [](SimOptions& o, const std::string& value, std::string& form) {
+       form = "one of " + serial::supportedBauds();
+       long long baud = 0;
+       if (!host::parseBounded(value, 1, 4000000, baud)) return false;
+       o.baud = static_cast<int>(baud);
+       return serial::isSupportedBaud(o.baud);
+     }},
+    {"--max-items", "a number", false,
+     [](SimOptions& o, const std::string& value, std::string& form) {
+       form = "a whole number from 1 to " + std::to_string(kMostItems);
+       long long items = 0;
+       if (!host::parseBounded(value, 1, kMostItems, items)) return false;
+       o.maxItems = static_cast<size_t>(items);
+       return true;
+     }},
+    {"--log", nullptr, false,
+     [](SimOptions& o, const std::string&, std::string&) { return o.log = true; }},
+    {"--help", nullptr, true,
+     [](SimOptions& o, const std::string&, std::string&) { return o.help = true; }},
+    {"-h", nullptr, true,
+     [](SimOptions& o, const std::string&, std::string&) { return o.help = true; }},
+    {"--firmware-version", "a version", false,
+     [](SimOptions& o, const std::string& v, std::string& form) {
+       return applySetting("firmware-version", o, v, form);
+     }},
+    {"--firmware-date", "a date", false,
+     [](SimOptions& o, const std::string& v, std::string& form) {
+       return applySetting("firmware-date", o, v, form);
+     }},
+    {"--fault", "a fault", true,
+     [](SimOptions& o, const std::string& v, std::string& form) {
+       return applySetting("fault", o, v, form);
+     }},
+    {"--delay-ms", "milliseconds", false,
+     [](SimOptions& o, const std::string& v, std::string& form) {
+       return applySetting("delay-ms", o, v, form);
+     }},
+    {"--seed", "a number", false,
+     [](SimOptions& o, const std::string& v, std::string& form) {
+       return applySetting("seed", o, v, form);
+     }},
+};
+
+const OptionRow* findOption(const std::string& name) {
+  for (const OptionRow& row : kOptions) {
+    if (name == row.name) return &row;
+  }
+  return nullptr;
+}
+
+// The pairs that cannot stand together: where to listen is one choice, and --link and --baud
+// belong to one of them.
+bool conflicts(const std::set<std::string>& given, std::string& error) {
+  static const char* const kPairs[][2] = {
+      {"--pty", "--device"}, {"--pty", "--stdio"}, {"--device", "--stdio"}, {"--link", "--device"},
+      {"--link", "--stdio"}, {"--baud", "--pty"},  {"--baud", "--stdio"},
+  };
+  for (const auto& pair : kPairs) {
+    if (given.count(pair[0]) != 0 && given.count(pair[1]) != 0) {
+      error = std::string(pair[0]) + " and " + pair[1] + " cannot be used together";
+      return true;
+    }
+  }
+  if (given.count("--baud") != 0 && given.count("--device") == 0) {
+    error = "--baud sets the speed of --device, which is not given";
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool parseSimOptions(const std::vector<std::string>& arguments, SimOptions& options,
+                     std::string& error) {
+  std::set<std::string> given;
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& name = arguments[i];
+    const OptionRow* row = findOption(name);
+    if (row == nullptr) {
+      error = "unknown option " + host::quotedBytes(name);
+      return false;
+    }
+    if (!given.insert(name).second && !row->repeatable) {
+      error = name + " is given more than once";
+      return false;
+    }
+    std::string value;
+    if (row->valueName != nullptr) {
+      if (i + 1 >= arguments.size()) {
+        error = name + " needs " + row->valueName;
+        return false;
+      }
+      value = arguments[++i];
+    }
+    std::string form;
+    if (!row->apply(options, value, form)) {
+      error = name + " takes " + form + ", not " + host::quotedBytes(value);
+      return false;
+    }
+  }
+  return !conflicts(given, error);
+}
+
+}  // namespace zephlor::sim

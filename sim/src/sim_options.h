@@ -1,0 +1,32 @@
+// zephlor-sim's command line: where it listens, what the controller reports, its faults.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "zephlor_sim/controller_model.h"
+#include "zephlor_sim/simulator_settings.h"
+
+namespace zephlor::sim {
+
+enum class Listen { kPty, kDevice, kStdio };
+
+struct SimOptions {
+  Listen listen = Listen::kPty;
+  std::string device;
+  std::string link;
+  int baud = 9600;
+  bool log = false;
+  size_t maxItems = kDefaultMaxItems;
+  SimulatorSettings settings;
+  bool help = false;
+};
+
+// False with one complete explanation in `error` for an unknown, repeated or conflicting option,
+// or one whose value is missing or wrong.
+bool parseSimOptions(const std::vector<std::string>& arguments, SimOptions& options,
+                     std::string& error);
+
+extern const char kSimUsage[];
+
+}  // namespace zephlor::sim
