@@ -15,13 +15,17 @@ Commands:
   read ITEM                 read one item's value
   write ITEM VALUE [--u16]  write a value and wait for the controller's confirmation; VALUE is a
                             number, truncated toward zero on the line (8-bit items carry its
-                            low 8 bits). --u16 sends it as a 16-bit unsigned integer (0-65535)
+                            low 8 bits); what was sent is shown. NaN, infinities and values
+                            outside the signed 32-bit range are refused. --u16 sends it as a
+                            16-bit unsigned integer (0-65535)
   poll ITEM... [--interval MS] [--count N]
                             read the items every MS milliseconds (default 1000), one
                             timestamped line per sample, N samples (default: until interrupted)
-  run FILE                  run the commands in FILE (- for standard input), one per line.
-                            Lines starting with # are shown as they are; a line starting with !
-                            is expected to fail. Scripts may also use:
+  run FILE                  run the commands in FILE (- for standard input), one per line, after
+                            checking them all: nothing is sent if any line is wrong. Lines of
+                            at most 4096 bytes, no NUL bytes, 4 MiB at most. Lines starting
+                            with # are shown as they are; a line starting with ! is expected to
+                            fail. Scripts may also use:
                               fault none | fault KIND[:P]...   set the --sim simulator's faults
                               sleep MS                         pause
 
@@ -39,11 +43,14 @@ Items: a kind followed by its address numbers (each 0 to 255):
                             station-level and contactor-level write while it is not 0
 
 The line:
-  --device PATH             serial device of the controller line, opened raw 8N1
+  --device PATH             serial device of the controller line, opened raw 8N1 for
+                            zephlorctl alone, and given back with its settings on exit
   --baud N                  1200, 2400, 4800, 9600 (default), 19200, 38400, 57600, 115200
                             or 230400
-  --timeout MS              how long to wait for a reply (default 1000)
+  --timeout MS              how long to wait for a reply, and for the line to take a request
+                            (default 1000)
   --sim                     talk to the built-in controller simulator instead of a device
+                            (not with --device)
   --sim-firmware-version X.Y, --sim-firmware-date A/B/C
                             what the simulator reports as its firmware (default 1.0, 12/8/26)
   --sim-fault KIND[:P]      let the simulator's replies suffer KIND with probability P
@@ -53,7 +60,8 @@ The line:
   --sim-seed N              seed for drawing the faults (default 1)
 
 Other:
-  --driver PATH             the plug-in to load (default: osterfell.so beside zephlorctl)
+  --driver PATH             the plug-in to load (default: osterfell.so beside zephlorctl); a
+                            bare file name is one in the working directory
   --trace                   show every line sent and received, CR and LF made visible, with
                             the time since the line was opened (on standard error)
   --help                    this text
@@ -61,16 +69,21 @@ Other:
 Exit status:
   0   success
   1   a script line marked ! did not fail
-  2   the command line or a script line is wrong
+  2   the command line or a script line is wrong (nothing was sent)
   3   the driver plug-in cannot be loaded or lacks an entry point
   4   the device does not exist
   5   no permission to open the device
-  6   the device is not a serial line, or it failed while in use
-  7   no reply within the timeout
+  6   the device is not a serial line, or the line failed while in use (a hang-up, or
+      sending did not finish within the timeout)
+  7   no whole reply within the timeout (nothing, or an incomplete reply without its line end)
   8   the reply was refused by the driver's frame check (too short, or not R..#)
   9   the reply does not parse as an answer to the request
   10  the controller did not confirm a write
-A poll or script ends with the status of its last failure.
+  11  the device is in use by another program (nothing was sent)
+  12  the results could not be written (a closed pipe, a full disk)
+  130, 143  stopped by SIGINT (Ctrl-C) or SIGTERM, whatever was under way
+A poll or script ends with the status of its last failure; a failed line, unwritable results
+or a stop end it at once.
 
 Examples:
   zephlorctl --sim info

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -36,9 +37,10 @@ pid_t spawn(const std::vector<std::string>& argv, int in, int out, int err) {
 int exitCodeOf(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
 
 // Waits for `pid` until `deadline`; kills it there. Returns its exit code, -1 if killed.
-int reap(pid_t pid, Clock::time_point deadline, bool& timedOut) {
+int reap(pid_t pid, Clock::time_point deadline, bool& timedOut, long* peakKilobytes = nullptr) {
   int status = 0;
-  while (waitpid(pid, &status, WNOHANG) == 0) {
+  rusage usage{};
+  while (wait4(pid, &status, WNOHANG, &usage) == 0) {
     if (Clock::now() >= deadline) {
       kill(pid, SIGKILL);
       waitpid(pid, &status, 0);
@@ -47,6 +49,7 @@ int reap(pid_t pid, Clock::time_point deadline, bool& timedOut) {
     }
     usleep(1000);
   }
+  if (peakKilobytes != nullptr) *peakKilobytes = usage.ru_maxrss;
   return exitCodeOf(status);
 }
 
@@ -63,18 +66,31 @@ Finished runToCompletion(const std::vector<std::string>& argv, std::chrono::mill
   close(inPipe[0]);
   close(outPipe[1]);
   close(errPipe[1]);
-  // The input is small; a child that does not read it gets EOF or a broken pipe.
+  // The input goes in as the child takes it, while its output is collected, so neither side can
+  // wait on the other; a child that does not read it gets a broken pipe.
   signal(SIGPIPE, SIG_IGN);
-  [[maybe_unused]] const ssize_t written = write(inPipe[1], input.data(), input.size());
-  close(inPipe[1]);
+  fcntl(inPipe[1], F_SETFL, O_NONBLOCK);
+  size_t inputSent = 0;
+  if (input.empty()) close(inPipe[1]);
 
   Finished finished;
   const Clock::time_point deadline = Clock::now() + limit;
-  pollfd streams[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+  pollfd streams[3] = {{outPipe[0], POLLIN, 0},
+                       {errPipe[0], POLLIN, 0},
+                       {input.empty() ? -1 : inPipe[1], POLLOUT, 0}};
   std::string* sinks[2] = {&finished.out, &finished.err};
   int openStreams = 2;
   while (openStreams > 0 && Clock::now() < deadline) {
-    if (poll(streams, 2, millisecondsLeft(deadline)) <= 0) continue;
+    if (poll(streams, 3, millisecondsLeft(deadline)) <= 0) continue;
+    if (streams[2].fd >= 0 && streams[2].revents != 0) {
+      const ssize_t written =
+          write(streams[2].fd, input.data() + inputSent, input.size() - inputSent);
+      if (written > 0) inputSent += static_cast<size_t>(written);
+      if ((written < 0 && errno != EAGAIN) || inputSent == input.size()) {
+        close(streams[2].fd);
+        streams[2].fd = -1;
+      }
+    }
     for (int i = 0; i < 2; ++i) {
       if (streams[i].fd < 0 || streams[i].revents == 0) continue;
       char chunk[4096];
@@ -91,14 +107,14 @@ Finished runToCompletion(const std::vector<std::string>& argv, std::chrono::mill
   for (pollfd& stream : streams) {
     if (stream.fd >= 0) close(stream.fd);
   }
-  finished.exitCode = reap(pid, deadline, finished.timedOut);
+  finished.exitCode = reap(pid, deadline, finished.timedOut, &finished.peakResidentKilobytes);
   return finished;
 }
 
-BackgroundChild::BackgroundChild(const std::vector<std::string>& argv) {
+BackgroundChild::BackgroundChild(const std::vector<std::string>& argv, bool mergeErrors) {
   int outPipe[2];
   if (pipe2(outPipe, O_CLOEXEC) != 0) return;
-  pid_ = spawn(argv, -1, outPipe[1], STDERR_FILENO);
+  pid_ = spawn(argv, -1, outPipe[1], mergeErrors ? outPipe[1] : STDERR_FILENO);
   close(outPipe[1]);
   out_ = outPipe[0];
 }
@@ -123,14 +139,37 @@ std::optional<std::string> BackgroundChild::readLine(std::chrono::milliseconds l
   }
 }
 
+void BackgroundChild::signal(int signal) {
+  if (pid_ > 0) kill(pid_, signal);
+}
+
+std::optional<int> BackgroundChild::waitForExit(std::chrono::milliseconds limit) {
+  if (pid_ <= 0) return std::nullopt;
+  int status = 0;
+  const Clock::time_point deadline = Clock::now() + limit;
+  while (waitpid(pid_, &status, WNOHANG) == 0) {
+    if (Clock::now() >= deadline) return std::nullopt;
+    usleep(1000);
+  }
+  pid_ = -1;
+  return exitCodeOf(status);
+}
+
+void BackgroundChild::closeOutput() {
+  if (out_ >= 0) close(out_);
+  out_ = -1;
+}
+
 int BackgroundChild::stop() {
-  if (pid_ <= 0) return -1;
+  if (pid_ <= 0) {
+    closeOutput();
+    return -1;
+  }
   kill(pid_, SIGTERM);
   bool timedOut = false;
   const int code = reap(pid_, Clock::now() + std::chrono::seconds(5), timedOut);
   pid_ = -1;
-  if (out_ >= 0) close(out_);
-  out_ = -1;
+  closeOutput();
   return code;
 }
 

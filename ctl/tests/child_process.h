@@ -16,6 +16,7 @@ struct Finished {
   std::string out;
   std::string err;
   bool timedOut = false;
+  long peakResidentKilobytes = 0;
 };
 
 // Runs `argv` to completion with `input` on its standard input.
@@ -25,13 +26,24 @@ Finished runToCompletion(const std::vector<std::string>& argv, std::chrono::mill
 // A child that runs alongside the test and is ended when this goes out of scope.
 class BackgroundChild {
  public:
-  explicit BackgroundChild(const std::vector<std::string>& argv);
+  // With `mergeErrors`, its standard error arrives through readLine too.
+  explicit BackgroundChild(const std::vector<std::string>& argv, bool mergeErrors = false);
   ~BackgroundChild();
   BackgroundChild(const BackgroundChild&) = delete;
   BackgroundChild& operator=(const BackgroundChild&) = delete;
 
   // The next line of its standard output, without the LF; nothing if none came within `limit`.
   std::optional<std::string> readLine(std::chrono::milliseconds limit);
+
+  // Sends it `signal`.
+  void signal(int signal);
+
+  // Its exit code once it has ended (-1 if a signal ended it), or nothing while it still runs at
+  // `limit`.
+  std::optional<int> waitForExit(std::chrono::milliseconds limit);
+
+  // Closes the test's end of its standard output, as a reader that goes away does.
+  void closeOutput();
 
   // Ends it with SIGTERM and returns its exit code (-1 if it had to be killed).
   int stop();

@@ -245,6 +245,12 @@ TEST_F(EndToEnd, UsageErrorsAreRefusedBeforeTheLineIsOpened) {
       {},
       {"--baud", "9601", "info"},
       {"--timeout", "-5", "info"},
+      {"write", "thermostat", "1", "2", "3", "3e9"},
+      {"write", "led", "1", "2", "3", "1e999"},
+      {"write", "led", "1", "2", "3", "nan"},
+      {"write", "led", "1", "2", "3", "-inf"},
+      {"--sim", "info"},  // with --device: two lines at once
+      {"--driver", "", "info"},
   };
   device_ = "/dev/does-not-matter";
   for (const std::vector<std::string>& arguments : bad) {
@@ -369,17 +375,32 @@ TEST(Simulator, ServesStandardInputAndIgnoresUnknownLines) {
   EXPECT_NE(finished.err.find("ignored HELLO"), std::string::npos) << finished.err;
 }
 
-TEST(Simulator, RefusesBadOptions) {
-  for (const std::vector<std::string>& options : {std::vector<std::string>{"--fault", "explode"},
-                                                  {"--firmware-version", "two"},
-                                                  {"--firmware-date", "1/2"},
-                                                  {"--baud", "12"},
-                                                  {"--seed", "-1"},
-                                                  {"--bogus"}}) {
+TEST(Simulator, RefusesBadOptionsWithOneCompleteMessage) {
+  const struct {
+    std::vector<std::string> options;
+    const char* message;
+  } cases[] = {
+      {{"--fault", "explode"}, "--fault takes KIND or KIND:P"},
+      {{"--firmware-version", "two"}, "--firmware-version takes MAJOR.MINOR"},
+      {{"--firmware-date", "1/2"}, "--firmware-date takes three numbers"},
+      {{"--device", "/dev/null", "--baud", "12"}, "--baud takes one of"},
+      {{"--seed", "-1"}, "--seed takes a whole number"},
+      {{"--bogus"}, "unknown option \"--bogus\""},
+      {{"--stdio", "--link", "/tmp/x"}, "--link and --stdio cannot be used together"},
+      {{"--pty", "--device", "/dev/null"}, "--pty and --device cannot be used together"},
+      {{"--seed", "1", "--seed", "2"}, "--seed is given more than once"},
+      {{"--device"}, "--device needs a device path"},
+      {{"--baud", "9600"}, "--baud sets the speed of --device"},
+      {{"--max-items", "0"}, "--max-items takes a whole number from 1"},
+  };
+  for (const auto& c : cases) {
     std::vector<std::string> command = {ZEPHLOR_SIM_PATH};
-    command.insert(command.end(), options.begin(), options.end());
+    command.insert(command.end(), c.options.begin(), c.options.end());
     const Finished finished = runToCompletion(command, kRunLimit);
-    EXPECT_EQ(finished.exitCode, 2) << options[0];
+    EXPECT_EQ(finished.exitCode, 2) << c.options[0];
+    EXPECT_EQ(finished.err.rfind("zephlor-sim: ", 0), 0u) << finished.err;
+    EXPECT_NE(finished.err.find(c.message), std::string::npos) << finished.err;
+    EXPECT_EQ(finished.out, "") << "nothing is served";
   }
 }
 

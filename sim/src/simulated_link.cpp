@@ -1,6 +1,7 @@
 #include "zephlor_sim/simulated_link.h"
 
 #include <algorithm>
+
 #include "zephlor_serial/stop_request.h"
 
 namespace zephlor::sim {
