@@ -81,7 +81,7 @@ Exit status:
   10  the controller did not confirm a write
   11  the device is in use by another program (nothing was sent)
   12  the results could not be written (a closed pipe, a full disk)
-  130, 143  stopped by SIGINT (Ctrl-C) or SIGTERM, whatever was under way
+  130, 143  stopped by SIGINT (Ctrl-C) or SIGTERM (129: SIGHUP), whatever was under way
 A poll or script ends with the status of its last failure; a failed line, unwritable results
 or a stop end it at once.
 

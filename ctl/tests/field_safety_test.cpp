@@ -6,6 +6,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <future>
 
@@ -67,6 +68,18 @@ TEST(ReplyIntegrity, CutOffAndHungUpRepliesAreNeverTakenForValues) {
     EXPECT_TRUE(contains(finished.err, c.stderrHas)) << finished.err;
     EXPECT_EQ(finished.out, "");
   }
+}
+
+// Every further sample would fail the same way: one failure, then the poll ends.
+TEST(ReplyIntegrity, PollEndsWhenTheLineFails) {
+  FakeController fake;
+  const Finished finished =
+      runAgainst(fake, {"poll", "led", "1", "2", "3", "--interval", "1"}, [](FakeController& c) {
+        ASSERT_TRUE(c.awaitRequest(kRunLimit));
+        c.hangUp();
+      });
+  EXPECT_EQ(finished.exitCode, kDeviceError) << finished.err;
+  EXPECT_EQ(std::count(finished.err.begin(), finished.err.end(), '\n'), 1) << finished.err;
 }
 
 // The built-in simulator splits the reply so that only "RGC# 1 2 3 7" of "... 75" arrives in time.
