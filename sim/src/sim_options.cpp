@@ -52,22 +52,19 @@ namespace {
 constexpr long long kMostItems = 1048576;
 
 // One option: its name, what its value is called (null for a flag), whether it may be given
-// more than once, and how it changes the options (false with the value's form when it is wrong).
+// more than once, and how it changes the options (false with the value's form when it is wrong),
+// or else which simulator setting it is.
 struct OptionRow {
   const char* name;
   const char* valueName;
   bool repeatable;
   bool (*apply)(SimOptions&, const std::string& value, std::string& form);
+  const char* setting = nullptr;
 };
 
 bool listenOn(SimOptions& options, Listen listen) {
   options.listen = listen;
   return true;
-}
-
-bool applySetting(const char* name, SimOptions& options, const std::string& value,
-                  std::string& form) {
-  return applySimulatorSetting(name, value, options.settings, form);
 }
 
 const OptionRow kOptions[] = {
@@ -109,26 +106,12 @@ const OptionRow kOptions[] = {
      [](SimOptions& o, const std::string&, std::string&) { return o.help = true; }},
     {"-h", nullptr, true,
      [](SimOptions& o, const std::string&, std::string&) { return o.help = true; }},
-    {"--firmware-version", "a version", false,
-     [](SimOptions& o, const std::string& v, std::string& form) {
-       return applySetting("firmware-version", o, v, form);
-     }},
-    {"--firmware-date", "a date", false,
-     [](SimOptions& o, const std::string& v, std::string& form) {
-       return applySetting("firmware-date", o, v, form);
-     }},
-    {"--fault", "a fault", true,
-     [](SimOptions& o, const std::string& v, std::string& form) {
-       return applySetting("fault", o, v, form);
-     }},
-    {"--delay-ms", "milliseconds", false,
-     [](SimOptions& o, const std::string& v, std::string& form) {
-       return applySetting("delay-ms", o, v, form);
-     }},
-    {"--seed", "a number", false,
-     [](SimOptions& o, const std::string& v, std::string& form) {
-       return applySetting("seed", o, v, form);
-     }},
+    // The simulator's settings, shared with zephlorctl's built-in simulator.
+    {"--firmware-version", "a version", false, nullptr, "firmware-version"},
+    {"--firmware-date", "a date", false, nullptr, "firmware-date"},
+    {"--fault", "a fault", true, nullptr, "fault"},
+    {"--delay-ms", "milliseconds", false, nullptr, "delay-ms"},
+    {"--seed", "a number", false, nullptr, "seed"},
 };
 
 const OptionRow* findOption(const std::string& name) {
@@ -183,7 +166,10 @@ bool parseSimOptions(const std::vector<std::string>& arguments, SimOptions& opti
       value = arguments[++i];
     }
     std::string form;
-    if (!row->apply(options, value, form)) {
+    const bool applied = row->apply != nullptr
+                             ? row->apply(options, value, form)
+                             : applySimulatorSetting(row->setting, value, options.settings, form);
+    if (!applied) {
       error = name + " takes " + form + ", not " + host::quotedBytes(value);
       return false;
     }
