@@ -167,6 +167,11 @@ bool readSleep(Words& words, Command& command) {
   return words.finish("sleep");
 }
 
+bool readListPorts(Words& words, Command& command) {
+  while (!words.done()) command.paths.push_back(words.take());
+  return true;
+}
+
 enum class Where { kAnywhere, kCommandLineOnly, kScriptOnly };
 
 struct VerbReader {
@@ -182,6 +187,7 @@ const VerbReader kVerbs[] = {
     {"write", Command::Verb::kWrite, Where::kAnywhere, readWrite},
     {"poll", Command::Verb::kPoll, Where::kAnywhere, readPoll},
     {"run", Command::Verb::kRun, Where::kCommandLineOnly, readRun},
+    {"list-ports", Command::Verb::kListPorts, Where::kCommandLineOnly, readListPorts},
     {"fault", Command::Verb::kFault, Where::kScriptOnly, readFault},
     {"sleep", Command::Verb::kSleep, Where::kScriptOnly, readSleep},
 };
@@ -191,7 +197,7 @@ const VerbReader kVerbs[] = {
 std::optional<Command> parseCommand(const std::vector<std::string>& words, bool inScript,
                                     std::string& error) {
   if (words.empty()) {
-    error = "no command given (info, read, write, poll or run)";
+    error = "no command given (info, read, write, poll, run or list-ports)";
     return std::nullopt;
   }
   for (const VerbReader& verb : kVerbs) {
@@ -210,7 +216,7 @@ std::optional<Command> parseCommand(const std::vector<std::string>& words, bool 
   }
   error = "unknown command " + host::quotedBytes(words[0]) +
           (inScript ? " (a script takes info, read, write, poll, fault and sleep)"
-                    : " (try info, read, write, poll or run)");
+                    : " (try info, read, write, poll, run or list-ports)");
   return std::nullopt;
 }
 

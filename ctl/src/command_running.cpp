@@ -8,6 +8,7 @@
 
 #include "commands.h"
 #include "zephlor_host/visible_bytes.h"
+#include "zephlor_serial/serial_port.h"
 #include "zephlor_serial/stop_request.h"
 
 namespace zephlor::ctl {
@@ -36,8 +37,7 @@ std::string timestampNow() {
   const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
   const auto millis =
       std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-  std::tm utc{};
-  gmtime_r(&seconds, &utc);
+  const std::tm utc = *std::gmtime(&seconds);  // the tools run on one thread
   char text[40];
   std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
   char withMillis[48];
@@ -183,11 +183,26 @@ ExitCode dispatch(const Command& command, Session& session, std::ostream& out, s
       return runFault(command, session, out, err);
     case Command::Verb::kSleep:
       return runSleep(command, session, out, err);
+    case Command::Verb::kListPorts:
+      return listPorts(command, out);
   }
   return kUsage;
 }
 
 }  // namespace
+
+ExitCode listPorts(const Command& command, std::ostream& out) {
+  std::vector<serial::PortInfo> ports = serial::listSerialPorts();
+  for (const std::string& path : command.paths)
+    ports.push_back({path, "named on the command line"});
+  for (const serial::PortInfo& port : ports) {
+    out << host::visibleBytes(port.name);
+    if (!port.description.empty()) out << "  " << host::visibleBytes(port.description);
+    out << "\n";
+  }
+  if (ports.empty()) out << "no serial ports found\n";
+  return out.flush() ? kSuccess : kOutputFailed;
+}
 
 // Results nobody can read must not keep the line busy: a closed pipe or a full disk ends the
 // command at once.

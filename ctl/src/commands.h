@@ -14,7 +14,7 @@
 namespace zephlor::ctl {
 
 struct Command {
-  enum class Verb { kInfo, kRead, kWrite, kPoll, kRun, kFault, kSleep };
+  enum class Verb { kInfo, kRead, kWrite, kPoll, kRun, kFault, kSleep, kListPorts };
   Verb verb = Verb::kInfo;
   std::vector<Item> items;
   float value = 0.0f;                        // write
@@ -24,6 +24,7 @@ struct Command {
   long long count = 0;                       // poll: samples to take, 0 for no limit
   std::string file;                          // run
   std::vector<std::string> faults;           // fault: KIND[:P] settings, empty for none
+  std::vector<std::string> paths;            // list-ports: devices named besides the system's
 };
 
 // Reads a command from its words. `inScript` admits the script-only commands (fault, sleep) and
@@ -33,6 +34,9 @@ std::optional<Command> parseCommand(const std::vector<std::string>& words, bool 
 
 // Runs `command`, writing results to `out` and explanations to `err`.
 ExitCode execute(const Command& command, Session& session, std::ostream& out, std::ostream& err);
+
+// Lists the serial ports a user can pass to --device; it needs no session.
+ExitCode listPorts(const Command& command, std::ostream& out);
 
 // Runs the commands of the script `file` ("-": standard input) on one session.
 ExitCode runScript(const std::string& file, Session& session, std::ostream& out, std::ostream& err);

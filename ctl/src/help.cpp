@@ -28,6 +28,9 @@ Commands:
                             fail. Scripts may also use:
                               fault none | fault KIND[:P]...   set the --sim simulator's faults
                               sleep MS                         pause
+  list-ports [PATH...]      the serial ports to pass to --device (on Linux the names under
+                            /dev/serial/by-id and the ttys with a device behind them, on Windows
+                            the COM ports), and any PATH given, such as a pseudo-terminal
 
 Items: a kind followed by its address numbers (each 0 to 255):
   firmware A                read only; five values: version and date
@@ -43,7 +46,8 @@ Items: a kind followed by its address numbers (each 0 to 255):
                             station-level and contactor-level write while it is not 0
 
 The line:
-  --device PATH             serial device of the controller line, opened raw 8N1 for
+  --device PATH             serial device of the controller line (COM7 or \\.\COM12 on
+                            Windows), opened raw 8N1 for
                             zephlorctl alone, and given back with its settings on exit
   --baud N                  1200, 2400, 4800, 9600 (default), 19200, 38400, 57600, 115200
                             or 230400
@@ -60,11 +64,13 @@ The line:
   --sim-seed N              seed for drawing the faults (default 1)
 
 Other:
-  --driver PATH             the plug-in to load (default: osterfell.so beside zephlorctl); a
+  --driver PATH             the plug-in to load (default: osterfell.so, on Windows
+                            osterfell.dll, beside zephlorctl); a
                             bare file name is one in the working directory
   --trace                   show every line sent and received, CR and LF made visible, with
                             the time since the line was opened (on standard error)
-  --help                    this text
+  --version, -V             zephlorctl's version
+  --help, -h                this text
 
 Exit status:
   0   success

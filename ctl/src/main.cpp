@@ -21,11 +21,16 @@ int main(int argc, char** argv) {
     std::cout << kHelpText;
     return kSuccess;
   }
+  if (commandLine.version) {
+    std::cout << "zephlorctl " << ZEPHLOR_VERSION << std::endl;
+    return kSuccess;
+  }
   const std::optional<Command> command = parseCommand(commandLine.words, false, error);
   if (!command) {
     std::cerr << "zephlorctl: " << error << "\n(see zephlorctl --help)" << std::endl;
     return kUsage;
   }
+  if (command->verb == Command::Verb::kListPorts) return listPorts(*command, std::cout);
 
   // From here on a signal only asks for a stop: every wait ends, and the session is closed on the
   // way out, giving the device back with the settings it had.

@@ -21,6 +21,8 @@ bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& co
     long long number = 0;
     if (option == "--help" || option == "-h") {
       commandLine.help = true;
+    } else if (option == "--version" || option == "-V") {
+      commandLine.version = true;
     } else if (option == "--device") {
       if (!value("a device path")) return false;
       connection.device = text;

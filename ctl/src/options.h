@@ -25,6 +25,7 @@ struct CommandLine {
   ConnectionOptions connection;
   std::vector<std::string> words;
   bool help = false;
+  bool version = false;
 };
 
 // False with a reason in `error` when an option or its value is wrong.

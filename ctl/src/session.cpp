@@ -1,7 +1,5 @@
 #include "session.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <iostream>
 
@@ -43,14 +41,6 @@ class Session::Trace : public host::TraceSink {
   std::chrono::steady_clock::time_point opened_ = std::chrono::steady_clock::now();
 };
 
-std::string defaultDriverPath() {
-  char path[4096];
-  const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (length <= 0) return "osterfell.so";
-  std::string executable(path, static_cast<size_t>(length));
-  return executable.substr(0, executable.rfind('/') + 1) + "osterfell.so";
-}
-
 Session::Session() = default;
 Session::~Session() = default;
 
@@ -58,7 +48,7 @@ Outcome Session::open(const ConnectionOptions& options) {
   timeout_ = options.timeout;
   std::string error;
   const std::string driverPath =
-      options.driverPath.empty() ? defaultDriverPath() : options.driverPath;
+      options.driverPath.empty() ? host::pluginBesideExecutable() : options.driverPath;
   if (!driver_.load(driverPath, error)) return {kDriverUnavailable, error};
 
   if (options.simulate) {
@@ -73,14 +63,13 @@ Outcome Session::open(const ConnectionOptions& options) {
     }
     serial::OpenResult opened = serial::openSerialDevice(options.device, options.baud);
     if (opened.failure == serial::OpenFailure::kPermissionDenied) {
-      return {kDevicePermission,
-              opened.message + " (is your user in the device's group, such as dialout?)"};
+      return {kDevicePermission, opened.message + " (" + serial::permissionAdvice() + ")"};
     }
     if (opened.failure != serial::OpenFailure::kNone) {
       return {serial::exitCodeFor(opened.failure), opened.message};
     }
-    port_ = std::move(opened.port);
-    transport_ = std::make_unique<serial::FdLineTransport>(port_.fd());
+    line_ = std::move(opened.line);
+    transport_ = std::make_unique<serial::SerialLineTransport>(*line_);
   }
   if (options.trace) trace_ = std::make_unique<Trace>();
   return {};

@@ -16,9 +16,6 @@
 
 namespace zephlor::ctl {
 
-// The plug-in next to the running executable.
-std::string defaultDriverPath();
-
 struct Outcome {
   Outcome(ExitCode code_ = kSuccess, std::string message_ = "", std::string request_ = "")
       : code(code_), message(std::move(message_)), request(std::move(request_)) {}
@@ -54,7 +51,7 @@ class Session {
 
   std::chrono::milliseconds timeout_{1000};
   host::DriverModule driver_;
-  serial::SerialPort port_;
+  std::unique_ptr<serial::ByteLine> line_;
   std::unique_ptr<sim::ControllerModel> simController_;
   std::unique_ptr<sim::FaultInjector> simFaults_;
   std::unique_ptr<host::LineTransport> transport_;

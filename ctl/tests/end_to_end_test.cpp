@@ -14,7 +14,7 @@
 
 #include "child_process.h"
 #include "zephlor_host/exit_codes.h"
-#include "zephlor_serial/serial_port.h"
+#include "zephlor_serial/fd_line.h"
 
 namespace zephlor::testing {
 namespace {
@@ -346,7 +346,7 @@ TEST(Simulator, ServesAnExistingDevice) {
   ASSERT_EQ(grantpt(line), 0);
   ASSERT_EQ(unlockpt(line), 0);
   // Raw from the start, so a request sent before the simulator has opened it is not echoed.
-  serial::SerialPort device(open(ptsname(line), O_RDWR | O_NOCTTY));
+  serial::FdLine device(open(ptsname(line), O_RDWR | O_NOCTTY));
   ASSERT_TRUE(serial::configureRaw8N1(device.fd(), 115200));
   BackgroundChild simulator({ZEPHLOR_SIM_PATH, "--device", ptsname(line), "--baud", "115200"});
   const std::string request = "VGS# 1 2 3\r\n";

@@ -4,6 +4,7 @@
 #include <windows.h>
 #else
 #include <dlfcn.h>
+#include <unistd.h>
 #endif
 
 #include <utility>
@@ -12,6 +13,12 @@ namespace zephlor::host {
 namespace {
 
 #if defined(_WIN32)
+constexpr char kPluginFile[] = "osterfell.dll";
+std::string executablePath() {
+  char path[MAX_PATH * 4];
+  const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+  return length > 0 && length < sizeof path ? std::string(path, length) : "";
+}
 void* openModule(const std::string& path) { return LoadLibraryA(path.c_str()); }
 void* findSymbol(void* handle, const char* name) {
   return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name));
@@ -19,6 +26,12 @@ void* findSymbol(void* handle, const char* name) {
 void closeModule(void* handle) { FreeLibrary(static_cast<HMODULE>(handle)); }
 std::string lastLoadError() { return "error " + std::to_string(GetLastError()); }
 #else
+constexpr char kPluginFile[] = "osterfell.so";
+std::string executablePath() {
+  char path[4096];
+  const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+  return length > 0 ? std::string(path, static_cast<size_t>(length)) : "";
+}
 // RTLD_NOW: every import of the plug-in is bound at load, as the Windows loader does.
 void* openModule(const std::string& path) { return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL); }
 void* findSymbol(void* handle, const char* name) { return dlsym(handle, name); }
@@ -30,6 +43,12 @@ std::string lastLoadError() {
 #endif
 
 }  // namespace
+
+std::string pluginBesideExecutable() {
+  const std::string executable = executablePath();
+  const size_t folderEnd = executable.find_last_of("/\\");
+  return (folderEnd == std::string::npos ? "" : executable.substr(0, folderEnd + 1)) + kPluginFile;
+}
 
 DriverModule::~DriverModule() { unload(); }
 

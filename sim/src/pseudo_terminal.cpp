@@ -8,8 +8,8 @@
 
 namespace zephlor::sim {
 
-bool openPseudoTerminal(PseudoTerminal& terminal, std::string& error) {
-  serial::SerialPort controllerSide(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK));
+bool PseudoTerminal::open(std::string& error) {
+  serial::FdLine controllerSide(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK));
   if (!controllerSide.isOpen() || grantpt(controllerSide.fd()) != 0 ||
       unlockpt(controllerSide.fd()) != 0) {
     error = std::string("cannot create a pseudo-terminal: ") + strerror(errno);
@@ -20,21 +20,21 @@ bool openPseudoTerminal(PseudoTerminal& terminal, std::string& error) {
     error = std::string("cannot name the pseudo-terminal: ") + strerror(errno);
     return false;
   }
-  serial::SerialPort deviceSide(open(path, O_RDWR | O_NOCTTY | O_CLOEXEC));
+  serial::FdLine deviceSide(::open(path, O_RDWR | O_NOCTTY | O_CLOEXEC));
   // Raw on the device side: no echo of replies back to the simulator, no CR/LF translation.
   if (!deviceSide.isOpen() || !serial::configureRaw8N1(deviceSide.fd(), 9600)) {
     error = std::string("cannot set up ") + path + ": " + strerror(errno);
     return false;
   }
-  terminal.devicePath = path;
-  terminal.controllerSide = std::move(controllerSide);
-  terminal.deviceSide = std::move(deviceSide);
+  devicePath_ = path;
+  deviceSide_ = std::move(deviceSide);
+  serial::FdLine::operator=(std::move(controllerSide));
   return true;
 }
 
-void discardUnread(PseudoTerminal& terminal) {
-  tcflush(terminal.deviceSide.fd(), TCIFLUSH);
-  serial::discardUnsentOutput(terminal.controllerSide.fd());
+void PseudoTerminal::discardUnsentOutput() {
+  tcflush(deviceSide_.fd(), TCIFLUSH);
+  serial::FdLine::discardUnsentOutput();
 }
 
 }  // namespace zephlor::sim

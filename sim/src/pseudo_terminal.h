@@ -1,24 +1,26 @@
 // A pseudo-terminal for the simulator to serve: any program can open its device path as if it
-// were a serial port.
+// were a serial port. POSIX only.
 #pragma once
 
 #include <string>
 
-#include "zephlor_serial/serial_port.h"
+#include "zephlor_serial/fd_line.h"
 
 namespace zephlor::sim {
 
-struct PseudoTerminal {
-  serial::SerialPort controllerSide;  // the simulator reads requests and writes replies here
-  serial::SerialPort deviceSide;      // held open so the line survives clients coming and going
-  std::string devicePath;
+// The controller's side of the pseudo-terminal, which never blocks a write. It holds the device
+// side open so the line survives clients coming and going, and discarding unsent output also
+// empties what that side has queued and no client has read.
+class PseudoTerminal : public serial::FdLine {
+ public:
+  // On failure returns false with a reason.
+  bool open(std::string& error);
+  const std::string& devicePath() const { return devicePath_; }
+  void discardUnsentOutput() override;
+
+ private:
+  serial::FdLine deviceSide_;
+  std::string devicePath_;
 };
-
-// Creates a pseudo-terminal whose device side is raw 8N1 and whose controller side never blocks a
-// write. On failure returns false with a reason.
-bool openPseudoTerminal(PseudoTerminal& terminal, std::string& error);
-
-// Throws away the replies queued on the device side that no client has read.
-void discardUnread(PseudoTerminal& terminal);
 
 }  // namespace zephlor::sim

@@ -21,9 +21,8 @@ std::string describeFaults(const std::vector<Fault>& faults) {
 bool deliverChunk(const ServedLine& line, const std::string& bytes, const Log& log,
                   ServeResult& result) {
   const serial::IoResult written =
-      line.discardUnread
-          ? serial::writeWhatFits(line.out, bytes.data(), bytes.size())
-          : serial::writeAll(line.out, bytes.data(), bytes.size(), serial::kNoDeadline);
+      line.dropUnread ? line.line.writeWhatFits(bytes.data(), bytes.size())
+                      : line.line.writeAll(bytes.data(), bytes.size(), serial::kNoDeadline);
   switch (written.status) {
     case serial::IoStatus::kDone:
       break;
@@ -36,7 +35,7 @@ bool deliverChunk(const ServedLine& line, const std::string& bytes, const Log& l
       return false;
   }
   if (written.count == bytes.size()) return true;
-  line.discardUnread();
+  line.line.discardUnsentOutput();
   if (log) log("reply dropped: the line is not being read");
   return false;
 }
@@ -70,8 +69,7 @@ ServeResult serveLines(const ServedLine& line, ControllerModel& controller, Faul
   RequestLines requests;
   char chunk[256];
   while (!serial::stopRequested()) {
-    const serial::IoResult read =
-        serial::readSome(line.in, chunk, sizeof chunk, serial::kNoDeadline);
+    const serial::IoResult read = line.line.readSome(chunk, sizeof chunk, serial::kNoDeadline);
     switch (read.status) {
       case serial::IoStatus::kDone:
         break;

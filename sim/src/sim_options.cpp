@@ -13,7 +13,7 @@ const char kSimUsage[] = R"(Usage: zephlor-sim [OPTIONS]
 A model of the Zephlor controller. It answers the fifteen request lines of the protocol, keeps
 every value it is sent, and can inject line faults for testing hosts.
 
-Where it listens (one of):
+Where it listens (one of; on Windows only --device, such as --device COM8):
   --pty               create a pseudo-terminal and print its device path on the first line of
                       standard output (the default)
   --link PATH         with --pty: also make PATH a symbolic link to the device; PATH may be an
@@ -36,7 +36,8 @@ Faults, drawn per reply from a seeded generator so a run repeats exactly:
 
 Other:
   --log               one line per request on standard error
-  --help              this text
+  --version, -V       the simulator's version
+  --help, -h          this text
 
 It runs until interrupted or, with --stdio, until its input ends. A request line that is not one
 of the controller's gets no reply, and neither does a line longer than any request. A reply the
@@ -106,6 +107,10 @@ const OptionRow kOptions[] = {
      [](SimOptions& o, const std::string&, std::string&) { return o.help = true; }},
     {"-h", nullptr, true,
      [](SimOptions& o, const std::string&, std::string&) { return o.help = true; }},
+    {"--version", nullptr, true,
+     [](SimOptions& o, const std::string&, std::string&) { return o.version = true; }},
+    {"-V", nullptr, true,
+     [](SimOptions& o, const std::string&, std::string&) { return o.version = true; }},
     // The simulator's settings, shared with zephlorctl's built-in simulator.
     {"--firmware-version", "a version", false, nullptr, "firmware-version"},
     {"--firmware-date", "a date", false, nullptr, "firmware-date"},

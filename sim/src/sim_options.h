@@ -20,6 +20,7 @@ struct SimOptions {
   size_t maxItems = kDefaultMaxItems;
   SimulatorSettings settings;
   bool help = false;
+  bool version = false;
 };
 
 // False with one complete explanation in `error` for an unknown, repeated or conflicting option,

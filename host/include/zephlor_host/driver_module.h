@@ -9,6 +9,9 @@
 
 namespace zephlor::host {
 
+// The plug-in's file beside the running executable: osterfell.so, or osterfell.dll on Windows.
+std::string pluginBesideExecutable();
+
 // Owns one loaded instance of the plug-in; unloading it discards the driver-wide values.
 class DriverModule {
  public:

@@ -28,7 +28,9 @@ struct EntryPointNames {
   const char* stub;
 };
 
-#if defined(_MSC_VER) && defined(_WIN64)
+// On Windows the plug-in is always built with the Microsoft C++ ABI, whatever compiler built the
+// host (mingw-w64's g++ included), so those are the names to look up there.
+#if defined(_WIN64)
 // The Microsoft C++ ABI, x64.
 constexpr EntryPointNames kDecoratedNames = {
     "?Prepare_xxx@@YAHHPEADAEAH1@Z",
@@ -39,7 +41,7 @@ constexpr EntryPointNames kDecoratedNames = {
     "?Get_xxx@@YAHAEATIA@@AEAIAEAHPEAURSDATA@@PEAD2PEAX@Z",
     "?zzStub@@YAXXZ",
 };
-#elif defined(_MSC_VER)
+#elif defined(_WIN32)
 // The Microsoft C++ ABI, x86.
 constexpr EntryPointNames kDecoratedNames = {
     "?Prepare_xxx@@YAHHPADAAH1@Z",

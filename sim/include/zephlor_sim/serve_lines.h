@@ -5,21 +5,21 @@
 #include <functional>
 #include <string>
 
+#include "zephlor_serial/serial_port.h"
 #include "zephlor_sim/controller_model.h"
 #include "zephlor_sim/fault_injector.h"
 
 namespace zephlor::sim {
 
 struct ServedLine {
-  int in = -1;
-  int out = -1;
+  serial::ByteLine& line;
   // Standard input ends when its writer is done; a device that ends has hung up.
   bool endIsNormal = false;
   // A line without flow control: a reply that does not fit into what the line takes now is
-  // dropped, and `discardUnread` then throws away what is still queued for the client, so a
-  // client that stopped reading cannot wedge the simulator or leave half a reply for the next.
-  // Without it (standard output), replies wait until they are taken or a stop is requested.
-  std::function<void()> discardUnread;
+  // dropped, and what is still queued for the client is thrown away, so a client that stopped
+  // reading cannot wedge the simulator or leave half a reply for the next. Otherwise (standard
+  // output) replies wait until they are taken or a stop is requested.
+  bool dropUnread = true;
 };
 
 enum class ServeEnd { kStopped, kInputEnded, kLineFailed };

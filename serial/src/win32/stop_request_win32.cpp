@@ -1,0 +1,52 @@
+// The stop request on Windows: the console's control handler (Ctrl-C, Ctrl-Break, the console
+// closing, log-off, shutdown) records the request as the signal a POSIX system would have sent
+// and sets an event that sleeps wait on. Line waits run in short slices and look in between.
+#include <windows.h>
+
+#include <atomic>
+
+#include "zephlor_serial/stop_request.h"
+
+namespace zephlor::serial {
+namespace {
+
+constexpr int kInterrupt = 2;   // SIGINT
+constexpr int kTerminate = 15;  // SIGTERM
+
+std::atomic<int> requestedBy{0};
+HANDLE stopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+
+BOOL WINAPI onConsoleControl(DWORD type) {
+  requestStop(type == CTRL_C_EVENT || type == CTRL_BREAK_EVENT ? kInterrupt : kTerminate);
+  return TRUE;
+}
+
+}  // namespace
+
+void installStopHandlers() { SetConsoleCtrlHandler(onConsoleControl, TRUE); }
+
+void requestStop(int signal) {
+  int expected = 0;
+  requestedBy.compare_exchange_strong(expected, signal);
+  SetEvent(stopEvent);
+}
+
+bool stopRequested() { return requestedBy.load() != 0; }
+
+int stopSignal() { return requestedBy.load(); }
+
+bool sleepUntil(std::chrono::steady_clock::time_point deadline) {
+  while (!stopRequested()) {
+    if (deadline == std::chrono::steady_clock::time_point::max()) {
+      WaitForSingleObject(stopEvent, INFINITE);
+      continue;
+    }
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return true;
+    WaitForSingleObject(stopEvent, static_cast<DWORD>(std::min<long long>(left.count(), 86400000)));
+  }
+  return false;
+}
+
+}  // namespace zephlor::serial
