@@ -6,6 +6,7 @@ set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_CXX_COMPILER clang++)
 set(CMAKE_CXX_COMPILER_TARGET ${ZEPHLOR_WINDOWS_TRIPLE})
 set(CMAKE_LINKER lld-link)
+set(CMAKE_RC_COMPILER llvm-rc)
 set(CMAKE_AR llvm-ar)
 # There is no runtime to link a test program against while CMake probes the compiler.
 set(CMAKE_TRY_COMPILE_TARGET_TYPE STATIC_LIBRARY)

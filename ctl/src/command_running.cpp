@@ -189,15 +189,24 @@ ExitCode dispatch(const Command& command, Session& session, std::ostream& out, s
   return kUsage;
 }
 
+// Port names as the system spells them (Windows' have backslashes), control characters escaped.
+std::string portText(const std::string& text) {
+  std::string shown;
+  for (char c : text)
+    shown += c == '\\' ? std::string(1, c) : host::visibleBytes(std::string(1, c));
+  return shown;
+}
+
 }  // namespace
 
 ExitCode listPorts(const Command& command, std::ostream& out) {
   std::vector<serial::PortInfo> ports = serial::listSerialPorts();
-  for (const std::string& path : command.paths)
+  for (const std::string& path : command.paths) {
     ports.push_back({path, "named on the command line"});
+  }
   for (const serial::PortInfo& port : ports) {
-    out << host::visibleBytes(port.name);
-    if (!port.description.empty()) out << "  " << host::visibleBytes(port.description);
+    out << portText(port.name);
+    if (!port.description.empty()) out << "  " << portText(port.description);
     out << "\n";
   }
   if (ports.empty()) out << "no serial ports found\n";

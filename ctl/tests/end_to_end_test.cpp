@@ -328,6 +328,14 @@ TEST_F(EndToEnd, EndlessNoiseNeitherHangsNorCrashes) {
   EXPECT_NE(finished.err.find("incomplete reply"), std::string::npos) << finished.err;
 }
 
+TEST_F(EndToEnd, ListPortsShowsTheSystemsPortsAndTheOnesNamed) {
+  startSimulator();
+  const Finished finished = runToCompletion({ZEPHLORCTL_PATH, "list-ports", device_}, kRunLimit);
+  EXPECT_EQ(finished.exitCode, ExitCode::kSuccess) << finished.err;
+  EXPECT_NE(finished.out.find(device_ + "  named on the command line\n"), std::string::npos)
+      << finished.out;
+}
+
 TEST_F(EndToEnd, SimulatorLinkNamesItsDevice) {
   const std::string link = "/tmp/zephlor-e2e-link-" + std::to_string(getpid());
   startSimulator({"--link", link});

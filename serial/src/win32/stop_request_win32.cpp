@@ -3,6 +3,7 @@
 // and sets an event that sleeps wait on. Line waits run in short slices and look in between.
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 
 #include "zephlor_serial/stop_request.h"

@@ -1,0 +1,105 @@
+#!/usr/bin/env bash
+# zephlorctl.exe and zephlor-sim.exe under Wine, on real serial plumbing: COM7 is the
+# pseudo-terminal of a Linux zephlor-sim, and COM8 one end of a pty pair whose other end the
+# Linux zephlorctl uses. A private Wine prefix for every run; every child under a time limit.
+# Prints a line for each failure and "N passed, M failed"; exits non-zero on any failure.
+#   test_tools_under_wine.sh WINE WINEARCH WINDOWS_BIN LINUX_BIN WORK_DIR DEMO_SCRIPT VERSION READOBJ
+set -u
+wine=$1 arch=$2 bin=$3 linux=$4 work=$5 demo=$6 version=$7 readobj=$8
+
+export WINEPREFIX=$work/prefix WINEARCH=$arch WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
+rm -rf "$work" && mkdir -p "$work"
+children=()
+cleanup() {
+  kill "${children[@]}" 2>/dev/null
+  timeout 30 "$(dirname "$wine")/wineserver" -k 2>/dev/null
+}
+trap cleanup EXIT
+timeout 180 "$wine" wineboot -i >/dev/null 2>&1 || { echo "cannot make a Wine prefix"; exit 1; }
+
+passed=0 failed=0
+# check NAME STATUS TEXT COMMAND...: the command ends with STATUS and its output holds TEXT.
+check() {
+  local name=$1 status=$2 text=$3 output got
+  shift 3
+  output=$(timeout 60 "$@" 2>&1)
+  got=$?
+  if [[ $got -eq $status && $output == *"$text"* ]]; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    echo "FAIL $name: status $got (expected $status), output: $output"
+  fi
+}
+ctl=("$wine" "$bin/zephlorctl.exe")
+# Waits (up to 30 s) until FILE's first line is there, and prints it.
+first_line() {
+  for _ in $(seq 300); do
+    [[ -s $1 ]] && head -n 1 "$1" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# The files an integrator gets: each with its version resource; the tools needing no DLL beyond
+# Windows' own (the plug-in is loaded at run time).
+for file in zephlorctl.exe zephlor-sim.exe osterfell.dll wirelex.dll; do
+  check "version resource of $file" 0 "$version" strings -el "$bin/$file"
+done
+for tool in zephlorctl.exe zephlor-sim.exe; do
+  check "$tool imports only Windows' own DLLs" 1 "" \
+    bash -c "'$readobj' --coff-imports '$bin/$tool' | grep 'Name: .*\.dll' | grep -viE 'KERNEL32|msvcrt'"
+done
+
+# COM7: a Linux simulator's pseudo-terminal.
+timeout 600 "$linux/zephlor-sim" --firmware-version 2.10 --firmware-date 11/22/33 >"$work/sim.out" &
+children+=($!)
+pty=$(first_line "$work/sim.out") || { echo "the Linux simulator named no device"; exit 1; }
+ln -s "$pty" "$WINEPREFIX/dosdevices/com7"
+
+check "version" 0 "zephlorctl $version" "${ctl[@]}" --version
+check "info over COM7" 0 "firmware: version 2.10, date 11/22/33" "${ctl[@]}" --device COM7 info
+check "the device namespace" 0 "driver: Zephlor" "${ctl[@]}" --device '\\.\COM7' info
+while IFS='|' read -r item value shown; do
+  check "write $item" 0 "wrote $shown" "${ctl[@]}" --device COM7 write $item "$value"
+  [[ $item == *profile* ]] && continue
+  check "read $item" 0 ": $shown" "${ctl[@]}" --device COM7 read $item
+done <<'ITEMS'
+led 1 2 3|300|44
+module-level 1 2 3 4|50|50
+station-level 1 2 3|75.6|75
+contactor-level 9|100|100
+thermostat 1 2 3|-5|-5
+switch 4 5 6|1|1
+module-profile 1 2 3 4|3|3
+station-profile 1 2 3|2|2
+ITEMS
+check "modifier on the wire" 0 "-> VLC# 1 2 3 75 7\\r\\n" \
+  "${ctl[@]}" --device COM7 --trace run - <<<$'write modifier 7\nwrite station-level 1 2 3 75'
+check "missing COM9" 4 "cannot open COM9" "${ctl[@]}" --device COM9 info
+check "no reply" 7 "no reply within 200 ms" "${ctl[@]}" --sim --sim-fault drop --timeout 200 read led 1 2 3
+check "refused frame" 8 "reply refused" "${ctl[@]}" --sim --sim-fault garble --sim-seed 2 write led 1 2 3 1
+check "reply not parsed" 9 "does not parse" "${ctl[@]}" --sim --sim-fault garble --sim-seed 16 read led 1 2 3
+check "not confirmed" 10 "did not confirm" "${ctl[@]}" --sim --sim-fault wrong-value write switch 1 2 3 1
+check "demo script" 0 "firmware" "${ctl[@]}" --sim run "$demo"
+check "list-ports" 0 "COM" "${ctl[@]}" list-ports
+
+# COM8: the Windows simulator on one end of a pty pair, the Linux zephlorctl on the other.
+timeout 600 socat "pty,raw,echo=0,link=$work/com8" "pty,raw,echo=0,link=$work/linux-end" &
+children+=($!)
+for _ in $(seq 300); do [[ -e $work/com8 && -e $work/linux-end ]] && break; sleep 0.1; done
+ln -s "$(readlink -f "$work/com8")" "$WINEPREFIX/dosdevices/com8"
+timeout 600 "$wine" "$bin/zephlor-sim.exe" --device COM8 >"$work/windows-sim.log" 2>&1 &
+children+=($!)
+# Until the Windows simulator has the port open, requests go unanswered.
+for _ in $(seq 60); do
+  timeout 10 "$linux/zephlorctl" --device "$work/linux-end" --timeout 500 read switch 1 2 3 \
+    >/dev/null 2>&1 && break
+done
+check "Windows simulator takes a write" 0 "wrote 75, confirmed" \
+  "$linux/zephlorctl" --device "$work/linux-end" write station-level 1 2 3 75
+check "Windows simulator reads it back" 0 "station-level 1 2 3: 75" \
+  "$linux/zephlorctl" --device "$work/linux-end" read station-level 1 2 3
+
+echo "$passed passed, $failed failed"
+[[ $failed -eq 0 ]]
