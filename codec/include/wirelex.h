@@ -18,6 +18,8 @@
 #define WIRELEX_H
 
 #include <stdint.h>
+
+#include "wirelex_version.h"
 #ifndef __cplusplus
 #include <stdbool.h>
 #endif

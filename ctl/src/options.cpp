@@ -1,68 +1,85 @@
 #include "options.h"
 
+#include "zephlor_cli/options.h"
 #include "zephlor_serial/serial_port.h"
 
 namespace zephlor::ctl {
+namespace {
+
+// Every option of zephlorctl. The last three belong to commands (write, poll): they are handed
+// on to the command's words, where the command says whether it takes them.
+const std::vector<cli::OptionSpec> kOptions = {
+    {"--help", "-h", nullptr, true},
+    {"--version", "-V", nullptr, true},
+    {"--device", nullptr, "a device path"},
+    {"--baud", nullptr, "a speed"},
+    {"--timeout", nullptr, "milliseconds"},
+    {"--sim", nullptr, nullptr},
+    {"--sim-firmware-version", nullptr, "a version"},
+    {"--sim-firmware-date", nullptr, "a date"},
+    {"--sim-fault", nullptr, "a fault", true},
+    {"--sim-delay-ms", nullptr, "milliseconds"},
+    {"--sim-seed", nullptr, "a number"},
+    {"--driver", nullptr, "the plug-in's path"},
+    {"--trace", nullptr, nullptr},
+    {"--u16", nullptr, nullptr},
+    {"--interval", nullptr, "milliseconds"},
+    {"--count", nullptr, "a number"},
+};
+
+}  // namespace
 
 bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& commandLine,
                       std::string& error) {
+  cli::ParsedOptions parsed;
+  if (!cli::parseOptions(arguments, kOptions, true, parsed, error)) return false;
   ConnectionOptions& connection = commandLine.connection;
-  for (size_t i = 0; i < arguments.size(); ++i) {
-    const std::string& option = arguments[i];
-    std::string text;
-    const auto value = [&](const char* what) {
-      if (i + 1 >= arguments.size()) {
-        error = option + " needs " + what;
-        return false;
-      }
-      text = arguments[++i];
-      return true;
-    };
-    long long number = 0;
-    if (option == "--help" || option == "-h") {
-      commandLine.help = true;
-    } else if (option == "--version" || option == "-V") {
-      commandLine.version = true;
-    } else if (option == "--device") {
-      if (!value("a device path")) return false;
-      connection.device = text;
-    } else if (option == "--baud") {
-      if (!value("a speed")) return false;
-      if (!parseBounded(text, 1, 4000000, number) ||
-          !serial::isSupportedBaud(static_cast<int>(number))) {
-        error = "--baud takes one of " + serial::supportedBauds();
-        return false;
-      }
-      connection.baud = static_cast<int>(number);
-    } else if (option == "--timeout") {
-      if (!value("milliseconds")) return false;
-      if (!parseBounded(text, 1, 600000, number)) {
-        error = "--timeout takes milliseconds from 1 to 600000";
-        return false;
-      }
-      connection.timeout = std::chrono::milliseconds(number);
-    } else if (option == "--sim") {
-      connection.simulate = true;
-    } else if (option.rfind("--sim-", 0) == 0 && sim::isSimulatorSetting(option.substr(6))) {
-      if (!value("a value")) return false;
+  commandLine.words = parsed.words;
+  commandLine.help = parsed.has("--help");
+  commandLine.version = parsed.has("--version");
+  connection.simulate = parsed.has("--sim");
+  connection.trace = parsed.has("--trace");
+  long long number = 0;
+  if (parsed.has("--device")) connection.device = parsed.value("--device");
+  if (parsed.has("--baud")) {
+    if (!parseBounded(parsed.value("--baud"), 1, 4000000, number) ||
+        !serial::isSupportedBaud(static_cast<int>(number))) {
+      error = "--baud takes one of " + serial::supportedBauds();
+      return false;
+    }
+    connection.baud = static_cast<int>(number);
+  }
+  if (parsed.has("--timeout")) {
+    if (!parseBounded(parsed.value("--timeout"), 1, 600000, number)) {
+      error = "--timeout takes milliseconds from 1 to 600000";
+      return false;
+    }
+    connection.timeout = std::chrono::milliseconds(number);
+  }
+  for (const auto& [option, values] : parsed.given) {
+    if (option.rfind("--sim-", 0) != 0) continue;
+    for (const std::string& value : values) {
       std::string form;
-      if (!sim::applySimulatorSetting(option.substr(6), text, connection.simulator, form)) {
+      if (!sim::applySimulatorSetting(option.substr(6), value, connection.simulator, form)) {
         error = option + " takes " + form;
         return false;
       }
-    } else if (option == "--driver") {
-      if (!value("the plug-in's path")) return false;
-      if (text.empty()) {
-        error = "--driver needs the plug-in's path, not an empty word";
-        return false;
-      }
-      // A bare file name is a file in the working directory, never one the loader searches for.
-      connection.driverPath = text.find('/') == std::string::npos ? "./" + text : text;
-    } else if (option == "--trace") {
-      connection.trace = true;
-    } else {
-      commandLine.words.push_back(option);
     }
+  }
+  if (parsed.has("--driver")) {
+    const std::string& driver = parsed.value("--driver");
+    if (driver.empty()) {
+      error = "--driver needs the plug-in's path, not an empty word";
+      return false;
+    }
+    // A bare file name is a file in the working directory, never one the loader searches for.
+    connection.driverPath = driver.find('/') == std::string::npos ? "./" + driver : driver;
+  }
+  for (const char* commandOption : {"--u16", "--interval", "--count"}) {
+    if (!parsed.has(commandOption)) continue;
+    commandLine.words.push_back(commandOption);
+    if (!parsed.value(commandOption).empty())
+      commandLine.words.push_back(parsed.value(commandOption));
   }
   if (connection.simulate && !connection.device.empty()) {
     error = "--sim and --device cannot be used together: the built-in simulator is the line";

@@ -1,6 +1,7 @@
 #include "session.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 
 #include "zephlor_host/visible_bytes.h"
@@ -47,8 +48,18 @@ Session::~Session() = default;
 Outcome Session::open(const ConnectionOptions& options) {
   timeout_ = options.timeout;
   std::string error;
-  const std::string driverPath =
-      options.driverPath.empty() ? host::pluginBesideExecutable() : options.driverPath;
+  std::string driverPath = options.driverPath;
+  if (driverPath.empty()) {
+    const std::vector<std::string> candidates = host::defaultPluginPaths();
+    driverPath = candidates.front();
+    for (const std::string& candidate : candidates) {
+      std::error_code ignored;
+      if (std::filesystem::exists(candidate, ignored)) {
+        driverPath = candidate;
+        break;
+      }
+    }
+  }
   if (!driver_.load(driverPath, error)) return {kDriverUnavailable, error};
 
   if (options.simulate) {

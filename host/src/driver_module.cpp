@@ -44,10 +44,12 @@ std::string lastLoadError() {
 
 }  // namespace
 
-std::string pluginBesideExecutable() {
+std::vector<std::string> defaultPluginPaths() {
   const std::string executable = executablePath();
   const size_t folderEnd = executable.find_last_of("/\\");
-  return (folderEnd == std::string::npos ? "" : executable.substr(0, folderEnd + 1)) + kPluginFile;
+  const std::string folder =
+      folderEnd == std::string::npos ? "" : executable.substr(0, folderEnd + 1);
+  return {folder + kPluginFile, folder + ZEPHLOR_INSTALLED_PLUGIN_FOLDER + "/" + kPluginFile};
 }
 
 DriverModule::~DriverModule() { unload(); }

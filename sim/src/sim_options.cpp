@@ -2,6 +2,7 @@
 
 #include <set>
 
+#include "zephlor_cli/options.h"
 #include "zephlor_host/visible_bytes.h"
 #include "zephlor_host/whole_number.h"
 #include "zephlor_serial/serial_port.h"
@@ -52,13 +53,11 @@ namespace {
 
 constexpr long long kMostItems = 1048576;
 
-// One option: its name, what its value is called (null for a flag), whether it may be given
-// more than once, and how it changes the options (false with the value's form when it is wrong),
-// or else which simulator setting it is.
+// One option: its name and short name, what its value is called (null for a flag), whether it
+// may be given more than once, and how it changes the options (false with the value's form when
+// it is wrong), or else which simulator setting it is.
 struct OptionRow {
-  const char* name;
-  const char* valueName;
-  bool repeatable;
+  cli::OptionSpec spec;
   bool (*apply)(SimOptions&, const std::string& value, std::string& form);
   const char* setting = nullptr;
 };
@@ -69,23 +68,23 @@ bool listenOn(SimOptions& options, Listen listen) {
 }
 
 const OptionRow kOptions[] = {
-    {"--pty", nullptr, false,
+    {{"--pty", nullptr, nullptr},
      [](SimOptions& o, const std::string&, std::string&) { return listenOn(o, Listen::kPty); }},
-    {"--stdio", nullptr, false,
+    {{"--stdio", nullptr, nullptr},
      [](SimOptions& o, const std::string&, std::string&) { return listenOn(o, Listen::kStdio); }},
-    {"--device", "a device path", false,
+    {{"--device", nullptr, "a device path"},
      [](SimOptions& o, const std::string& value, std::string& form) {
        form = "a device path";
        o.device = value;
        return !value.empty() && listenOn(o, Listen::kDevice);
      }},
-    {"--link", "a path", false,
+    {{"--link", nullptr, "a path"},
      [](SimOptions& o, const std::string& value, std::string& form) {
        form = "a path";
        o.link = value;
        return !value.empty();
      }},
-    {"--baud", "a speed", false,
+    {{"--baud", nullptr, "a speed"},
      [](SimOptions& o, const std::string& value, std::string& form) {
        form = "one of " + serial::supportedBauds();
        long long baud = 0;
@@ -93,7 +92,7 @@ const OptionRow kOptions[] = {
        o.baud = static_cast<int>(baud);
        return serial::isSupportedBaud(o.baud);
      }},
-    {"--max-items", "a number", false,
+    {{"--max-items", nullptr, "a number"},
      [](SimOptions& o, const std::string& value, std::string& form) {
        form = "a whole number from 1 to " + std::to_string(kMostItems);
        long long items = 0;
@@ -101,30 +100,19 @@ const OptionRow kOptions[] = {
        o.maxItems = static_cast<size_t>(items);
        return true;
      }},
-    {"--log", nullptr, false,
+    {{"--log", nullptr, nullptr},
      [](SimOptions& o, const std::string&, std::string&) { return o.log = true; }},
-    {"--help", nullptr, true,
+    {{"--help", "-h", nullptr, true},
      [](SimOptions& o, const std::string&, std::string&) { return o.help = true; }},
-    {"-h", nullptr, true,
-     [](SimOptions& o, const std::string&, std::string&) { return o.help = true; }},
-    {"--version", nullptr, true,
-     [](SimOptions& o, const std::string&, std::string&) { return o.version = true; }},
-    {"-V", nullptr, true,
+    {{"--version", "-V", nullptr, true},
      [](SimOptions& o, const std::string&, std::string&) { return o.version = true; }},
     // The simulator's settings, shared with zephlorctl's built-in simulator.
-    {"--firmware-version", "a version", false, nullptr, "firmware-version"},
-    {"--firmware-date", "a date", false, nullptr, "firmware-date"},
-    {"--fault", "a fault", true, nullptr, "fault"},
-    {"--delay-ms", "milliseconds", false, nullptr, "delay-ms"},
-    {"--seed", "a number", false, nullptr, "seed"},
+    {{"--firmware-version", nullptr, "a version"}, nullptr, "firmware-version"},
+    {{"--firmware-date", nullptr, "a date"}, nullptr, "firmware-date"},
+    {{"--fault", nullptr, "a fault", true}, nullptr, "fault"},
+    {{"--delay-ms", nullptr, "milliseconds"}, nullptr, "delay-ms"},
+    {{"--seed", nullptr, "a number"}, nullptr, "seed"},
 };
-
-const OptionRow* findOption(const std::string& name) {
-  for (const OptionRow& row : kOptions) {
-    if (name == row.name) return &row;
-  }
-  return nullptr;
-}
 
 // The pairs that cannot stand together: where to listen is one choice, and --link and --baud
 // belong to one of them.
@@ -150,33 +138,23 @@ bool conflicts(const std::set<std::string>& given, std::string& error) {
 
 bool parseSimOptions(const std::vector<std::string>& arguments, SimOptions& options,
                      std::string& error) {
+  std::vector<cli::OptionSpec> specs;
+  for (const OptionRow& row : kOptions) specs.push_back(row.spec);
+  cli::ParsedOptions parsed;
+  if (!cli::parseOptions(arguments, specs, false, parsed, error)) return false;
   std::set<std::string> given;
-  for (size_t i = 0; i < arguments.size(); ++i) {
-    const std::string& name = arguments[i];
-    const OptionRow* row = findOption(name);
-    if (row == nullptr) {
-      error = "unknown option " + host::quotedBytes(name);
-      return false;
-    }
-    if (!given.insert(name).second && !row->repeatable) {
-      error = name + " is given more than once";
-      return false;
-    }
-    std::string value;
-    if (row->valueName != nullptr) {
-      if (i + 1 >= arguments.size()) {
-        error = name + " needs " + row->valueName;
+  for (const OptionRow& row : kOptions) {
+    if (!parsed.has(row.spec.name)) continue;
+    given.insert(row.spec.name);
+    for (const std::string& value : parsed.given.at(row.spec.name)) {
+      std::string form;
+      const bool applied = row.apply != nullptr
+                               ? row.apply(options, value, form)
+                               : applySimulatorSetting(row.setting, value, options.settings, form);
+      if (!applied) {
+        error = std::string(row.spec.name) + " takes " + form + ", not " + host::quotedBytes(value);
         return false;
       }
-      value = arguments[++i];
-    }
-    std::string form;
-    const bool applied = row->apply != nullptr
-                             ? row->apply(options, value, form)
-                             : applySimulatorSetting(row->setting, value, options.settings, form);
-    if (!applied) {
-      error = name + " takes " + form + ", not " + host::quotedBytes(value);
-      return false;
     }
   }
   return !conflicts(given, error);

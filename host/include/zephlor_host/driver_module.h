@@ -4,13 +4,16 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "zephlor_host/entry_point_table.h"
 
 namespace zephlor::host {
 
-// The plug-in's file beside the running executable: osterfell.so, or osterfell.dll on Windows.
-std::string pluginBesideExecutable();
+// Where the plug-in is looked for when none is named, in order: beside the running executable
+// (osterfell.so, or osterfell.dll on Windows), then where an installation puts it relative to the
+// executable (../lib/zephlor/osterfell.so, by the library folder of the build).
+std::vector<std::string> defaultPluginPaths();
 
 // Owns one loaded instance of the plug-in; unloading it discards the driver-wide values.
 class DriverModule {

@@ -1,0 +1,110 @@
+#include "zephlor_cli/options.h"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <deque>
+
+#include "zephlor_host/visible_bytes.h"
+
+namespace zephlor::cli {
+namespace {
+
+size_t editDistance(const std::string& a, const std::string& b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+std::string unknownOption(const std::string& name, const std::vector<OptionSpec>& specs) {
+  const std::string option = name.substr(0, name.find('='));
+  const std::string close = closestOption(option, specs);
+  return "unknown option " + host::quotedBytes(option) +
+         (close.empty() ? "" : " (did you mean " + close + "?)");
+}
+
+}  // namespace
+
+std::string closestOption(const std::string& name, const std::vector<OptionSpec>& specs) {
+  std::string best;
+  size_t bestDistance = 3;  // a typo or two, no more
+  for (const OptionSpec& spec : specs) {
+    const size_t distance = editDistance(name, spec.name);
+    if (distance < bestDistance) {
+      best = spec.name;
+      bestDistance = distance;
+    }
+  }
+  return best;
+}
+
+bool parseOptions(const std::vector<std::string>& arguments, const std::vector<OptionSpec>& specs,
+                  bool takesWords, ParsedOptions& parsed, std::string& error) {
+  CLI::App app;
+  app.set_help_flag();  // each tool prints its own help
+  app.allow_extras(true);
+  app.positionals_at_end(false);
+  std::deque<std::vector<std::string>> values(specs.size());
+  std::deque<int64_t> uses(specs.size(), 0);
+  for (size_t i = 0; i < specs.size(); ++i) {
+    const OptionSpec& spec = specs[i];
+    const std::string names =
+        spec.shortName != nullptr ? std::string(spec.shortName) + "," + spec.name : spec.name;
+    if (spec.valueName == nullptr) {
+      app.add_flag(names, uses[i]);
+    } else {
+      app.add_option(names, values[i])
+          ->expected(1)
+          ->allow_extra_args(false)
+          ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    }
+  }
+  if (takesWords) app.add_option("words", parsed.words);
+
+  std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+  try {
+    app.parse(reversed);
+  } catch (const CLI::ParseError& failure) {
+    // Only an option without its value gets here: "--device: 1 required TEXT missing".
+    const std::string what = failure.what();
+    const std::string option = what.substr(0, what.find(':'));
+    for (const OptionSpec& spec : specs) {
+      if (option == spec.name && spec.valueName != nullptr) {
+        error = option + " needs " + spec.valueName;
+        return false;
+      }
+    }
+    error = what;
+    return false;
+  }
+  for (const std::string& extra : app.remaining()) {
+    if (extra == "--") continue;
+    error = extra.size() > 1 && extra[0] == '-'
+                ? unknownOption(extra, specs)
+                : "unexpected " + host::quotedBytes(extra) + ": this takes options only";
+    return false;
+  }
+  for (size_t i = 0; i < specs.size(); ++i) {
+    const OptionSpec& spec = specs[i];
+    const size_t count =
+        spec.valueName == nullptr ? static_cast<size_t>(uses[i]) : values[i].size();
+    if (count == 0) continue;
+    if (count > 1 && !spec.repeatable) {
+      error = std::string(spec.name) + " is given more than once";
+      return false;
+    }
+    parsed.given[spec.name] =
+        spec.valueName == nullptr ? std::vector<std::string>(count) : values[i];
+  }
+  return true;
+}
+
+}  // namespace zephlor::cli
