@@ -52,6 +52,12 @@ function(zephlor_protocol_library target)
     # Every symbol resolved at link time, and no run-time library recorded that is not used.
     # A sanitized library leaves its sanitizer runtime to the executable that loads it.
     target_link_options(${target} PRIVATE LINKER:--as-needed)
+    if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
+      # The C library is named all the same, though nothing of it may be left to call: a shared
+      # library on Linux is expected to say it runs on it (by its soname: g++ would drop -lc).
+      target_link_options(${target} PRIVATE LINKER:--push-state,--no-as-needed -l:libc.so.6
+                          LINKER:--pop-state)
+    endif()
     if(NOT ZEPHLOR_SANITIZERS)
       target_link_options(${target} PRIVATE LINKER:-z,defs)
     endif()

@@ -22,7 +22,9 @@ int main(int argc, char** argv) {
     return kSuccess;
   }
   if (commandLine.version) {
-    std::cout << "zephlorctl " << ZEPHLOR_VERSION << std::endl;
+    std::cout << "zephlorctl " << ZEPHLOR_VERSION
+              << "\nBuilt with the osterfell driver and the wirelex codec " << ZEPHLOR_VERSION
+              << "; the plug-in is loaded at run time." << std::endl;
     return kSuccess;
   }
   const std::optional<Command> command = parseCommand(commandLine.words, false, error);

@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# The project as a user installs and consumes it: `cmake --install` into a fresh prefix, a small C
+# program built against the codec through find_package(wirelex) and through pkg-config, the
+# installed tools run with the build tree hidden, their man pages and completion; then a .deb
+# (checked with dpkg-deb and lintian) and a .tar.gz made from a build for /usr. Every command
+# runs under a time limit. Prints a line per failure and "N passed, M failed".
+#   install_test.sh SOURCE_DIR BUILD_DIR VERSION
+set -u
+source_dir=$1 build=$2 version=$3
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+prefix=$work/prefix
+passed=0 failed=0
+pass() { passed=$((passed + 1)); }
+fail() { failed=$((failed + 1)); echo "FAIL $1"; }
+# expect NAME TEXT COMMAND...: the command succeeds and its output holds TEXT.
+expect() {
+  local name=$1 text=$2 output
+  shift 2
+  if output=$(timeout 300 "$@" 2>&1) && [[ $output == *"$text"* ]]; then pass; else
+    fail "$name: $output"
+  fi
+}
+
+expect "install" "" cmake --install "$build" --prefix "$prefix"
+libdir=$(cd "$prefix" && dirname "$(find . -name "libwirelex.so.$version")")
+expect "soname" "SONAME" bash -c "readelf -d '$prefix/$libdir/libwirelex.so.$version' | grep 'soname: \[libwirelex.so.${version%%.*}\]'"
+for file in include/wirelex.h include/wirelex_version.h "$libdir/libwirelex.so" \
+  "$libdir/cmake/wirelex/wirelexConfigVersion.cmake" "$libdir/pkgconfig/wirelex.pc" \
+  "$libdir/zephlor/osterfell.so" bin/zephlorctl bin/zephlor-sim share/man/man1/zephlorctl.1.gz \
+  share/man/man1/zephlor-sim.1.gz share/bash-completion/completions/zephlorctl; do
+  [[ -e $prefix/$file ]] && pass || fail "installed $file"
+done
+
+# A C consumer, through CMake and through pkg-config.
+mkdir -p "$work/consumer"
+cat >"$work/consumer/main.c" <<'C'
+#include <stdio.h>
+#include <wirelex.h>
+int main(void) {
+  char line[WIRELEX_MAX_LINE + 1];
+  int32_t length = 0, value = 0;
+  FillQueryStationLoadLevel(1, 2, 3, line, &length);
+  const int parsed = ParseStationLoadLevel("RGC# 1 2 3 75\r\n", &value);
+  printf("%d.%d.%d %.*s %d %d\n", WIRELEX_VERSION_MAJOR, WIRELEX_VERSION_MINOR,
+         WIRELEX_VERSION_PATCH, (int)length - 2, line, parsed, (int)value);
+  return 0;
+}
+C
+cat >"$work/consumer/CMakeLists.txt" <<'CMAKE'
+cmake_minimum_required(VERSION 3.16)
+project(consumer C)
+find_package(wirelex 1 REQUIRED)
+add_executable(consumer main.c)
+target_link_libraries(consumer PRIVATE wirelex::wirelex)
+CMAKE
+expected="$version VGC# 1 2 3 1 75"
+expect "find_package consumer configures" "" \
+  cmake -S "$work/consumer" -B "$work/consumer/build" -DCMAKE_PREFIX_PATH="$prefix"
+expect "find_package consumer builds" "" cmake --build "$work/consumer/build"
+expect "find_package consumer runs" "$expected" "$work/consumer/build/consumer"
+export PKG_CONFIG_PATH=$prefix/$libdir/pkgconfig
+expect "pkg-config consumer builds" "" bash -c \
+  "cc '$work/consumer/main.c' -o '$work/pkg-consumer' \$(pkg-config --cflags --libs wirelex)"
+expect "pkg-config consumer runs" "$expected" env LD_LIBRARY_PATH="$prefix/$libdir" "$work/pkg-consumer"
+
+# The installed tools, with the build tree hidden under an empty file system.
+expect "zephlorctl --version" "zephlorctl $version" "$prefix/bin/zephlorctl" --version
+expect "zephlor-sim -V" "zephlor-sim $version" "$prefix/bin/zephlor-sim" -V
+expect "installed zephlorctl without the build tree" "firmware: version 1.0" \
+  unshare --mount bash -c "mount -t tmpfs none '$build' && '$prefix/bin/zephlorctl' --sim info"
+for page in zephlorctl zephlor-sim; do
+  expect "man page $page renders cleanly" "EXIT STATUS" bash -c \
+    "zcat '$prefix/share/man/man1/$page.1.gz' | groff -man -Tutf8 -ww 2>&1 >/dev/null | sed 's/^/warning: /'; zcat '$prefix/share/man/man1/$page.1.gz' | grep -ci 'exit status' >/dev/null && echo 'EXIT STATUS'"
+done
+expect "completion of a command" "read" bash -c \
+  "source '$prefix/share/bash-completion/completions/zephlorctl'; COMP_WORDS=(zephlorctl --sim re); COMP_CWORD=2; _zephlorctl; echo \"\${COMPREPLY[*]}\""
+expect "completion of an item" "station-level" bash -c \
+  "source '$prefix/share/bash-completion/completions/zephlorctl'; COMP_WORDS=(zephlorctl read sta); COMP_CWORD=2; _zephlorctl; echo \"\${COMPREPLY[*]}\""
+
+# The packages, from a build for /usr.
+package=$work/package
+expect "package build configures" "" cmake -S "$source_dir" -B "$package" -G Ninja \
+  -DCMAKE_BUILD_TYPE=Release -DZEPHLOR_BUILD_TESTS=OFF -DCMAKE_INSTALL_PREFIX=/usr
+expect "package build builds" "" cmake --build "$package"
+expect "cpack -G DEB" "generated" bash -c "cd '$package' && cpack -G DEB"
+expect "cpack -G TGZ" "generated" bash -c "cd '$package' && cpack -G TGZ"
+deb=$(ls "$package"/*.deb 2>/dev/null | head -n 1)
+contents=$(dpkg-deb -c "$deb" 2>&1)
+for file in usr/bin/zephlorctl usr/bin/zephlor-sim "zephlor/osterfell.so" \
+  "libwirelex.so.1 -> libwirelex.so.$version" usr/include/wirelex.h wirelex.pc \
+  wirelexConfig.cmake man1/zephlorctl.1.gz completions/zephlor-sim usr/share/doc/zephlor/copyright; do
+  [[ $contents == *"$file"* ]] && pass || fail "the .deb holds $file"
+done
+expect "the .deb depends on the C++ runtime" "libstdc++6" dpkg-deb -f "$deb" Depends
+if command -v lintian >/dev/null; then
+  expect "lintian finds no errors" "" bash -c "! lintian '$deb' 2>&1 | grep '^E:'"
+fi
+expect "the .tar.gz holds the tools" "bin/zephlorctl" bash -c "tar tzf '$package'/*.tar.gz"
+
+echo "$passed passed, $failed failed"
+[[ $failed -eq 0 ]]
