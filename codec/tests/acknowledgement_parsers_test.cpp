@@ -60,6 +60,7 @@ INSTANTIATE_TEST_SUITE_P(
         AckCase{"station profile wrong value", ParseSetStationLoadProfile, "RSP# 1 2 3 9", 10,
                 false},
         AckCase{"echo beyond 32 bits", ParseSetThermostat, "RSH# 1 2 3 4294967296", 0, false},
+        AckCase{"echoed address beyond 32 bits", ParseSetSwitch, "RSW# 4294967297 2 3 1", 1, false},
         AckCase{"empty", ParseSetSwitch, "", 0, false}));
 
 }  // namespace

@@ -58,6 +58,8 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"smallest field", ParseStationLoadLevel, "RGC# 1 2 3 -2147483648", true,
                   INT32_MIN},
         ParseCase{"field beyond 32 bits", ParseStationLoadLevel, "RGC# 1 2 3 2147483648", false, 0},
+        ParseCase{"echoed address beyond 32 bits", ParseStationLoadLevel, "RGC# 1 4294967297 3 75",
+                  false, 0},
         ParseCase{"long run of digits", ParseStationLoadLevel,
                   "RGC# 1 2 3 99999999999999999999999999", false, 0},
         ParseCase{"leading zeros", ParseStationLoadLevel, "RGC# 1 2 3 000000000000075", true, 75},

@@ -19,8 +19,9 @@ Commands:
                             outside the signed 32-bit range are refused. --u16 sends it as a
                             16-bit unsigned integer (0-65535)
   poll ITEM... [--interval MS] [--count N]
-                            read the items every MS milliseconds (default 1000), one
-                            timestamped line per sample, N samples (default: until interrupted)
+                            read the items, one timestamped line per sample, pausing MS
+                            milliseconds after each sample (default 1000), N samples (default:
+                            until interrupted)
   run FILE                  run the commands in FILE (- for standard input), one per line, after
                             checking them all: nothing is sent if any line is wrong. Lines of
                             at most 4096 bytes, no NUL bytes, 4 MiB at most. Lines starting
