@@ -51,6 +51,7 @@ bool parseOptions(const std::vector<std::string>& arguments, const std::vector<O
   CLI::App app;
   app.set_help_flag();  // each tool prints its own help
   app.allow_extras(true);
+  app.allow_windows_style_options(false);  // on Windows too: /path is a word, not an option
   app.positionals_at_end(false);
   std::deque<std::vector<std::string>> values(specs.size());
   std::deque<int64_t> uses(specs.size(), 0);
