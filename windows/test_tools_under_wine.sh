@@ -83,6 +83,24 @@ check "reply not parsed" 9 "does not parse" "${ctl[@]}" --sim --sim-fault garble
 check "not confirmed" 10 "did not confirm" "${ctl[@]}" --sim --sim-fault wrong-value write switch 1 2 3 1
 check "demo script" 0 "firmware" "${ctl[@]}" --sim run "$demo"
 check "list-ports" 0 "COM" "${ctl[@]}" list-ports
+check "JSON results" 0 '{"led 1 2 3":0}' "${ctl[@]}" --sim --format json read led 1 2 3
+check "CSV results" 0 "time,led 1 2 3,errors" "${ctl[@]}" --sim --format csv read led 1 2 3
+
+# A TCP device server on loopback: the Linux simulator serving zephlorctl.exe, and
+# zephlor-sim.exe serving the Linux zephlorctl.
+timeout 600 "$linux/zephlor-sim" --tcp 0 >"$work/tcp-sim.out" &
+children+=($!)
+linux_server=$(first_line "$work/tcp-sim.out") || { echo "the Linux simulator named no address"; exit 1; }
+check "write over TCP" 0 "wrote 75, confirmed" \
+  "${ctl[@]}" --device "$linux_server" write station-level 1 2 3 75
+check "read over TCP" 0 "station-level 1 2 3: 75" "${ctl[@]}" --device "$linux_server" read station-level 1 2 3
+check "a refused connection" 4 "cannot connect" "${ctl[@]}" --device tcp:127.0.0.1:1 info
+timeout 600 "$wine" "$bin/zephlor-sim.exe" --tcp 0 >"$work/windows-tcp-sim.out" 2>/dev/null &
+children+=($!)
+windows_server=$(first_line "$work/windows-tcp-sim.out" | tr -d "\r") ||
+  { echo "the Windows simulator named no address"; exit 1; }
+check "Windows simulator over TCP" 0 "wrote 75, confirmed" \
+  "$linux/zephlorctl" --device "$windows_server" write station-level 1 2 3 75
 
 # COM8: the Windows simulator on one end of a pty pair, the Linux zephlorctl on the other.
 timeout 600 socat "pty,raw,echo=0,link=$work/com8" "pty,raw,echo=0,link=$work/linux-end" &

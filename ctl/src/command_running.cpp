@@ -1,6 +1,8 @@
 // Running zephlorctl's commands on a session: the transactions, what they print, and how their
 // outcome becomes the exit status.
+#include <algorithm>
 #include <cmath>
+#include <map>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -32,19 +34,6 @@ std::string formatFirmware(const RSDATA* records) {
          formatValue(records[4].value);
 }
 
-std::string timestampNow() {
-  const auto now = std::chrono::system_clock::now();
-  const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-  const auto millis =
-      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-  const std::tm utc = *std::gmtime(&seconds);  // the tools run on one thread
-  char text[40];
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
-  char withMillis[48];
-  std::snprintf(withMillis, sizeof withMillis, "%s.%03lldZ", text, static_cast<long long>(millis));
-  return withMillis;
-}
-
 // Reads an item and returns its value text, or explains the failure.
 Outcome readItem(Session& session, const Item& item, std::string& shown) {
   RSDATA records[5] = {};  // a firmware read fills five
@@ -70,22 +59,38 @@ std::string valueOnTheLine(const std::string& request, int addressCount) {
   return field;
 }
 
+// A reading for the machine-readable results: the value, or what failed.
+Reading readingOf(const Item& item, const Outcome& outcome, const std::string& value) {
+  const bool number = item.kind->kind != ItemKind::Firmware;
+  return {item.describe(), outcome.code == kSuccess ? value : "", number, outcome.message};
+}
+
 ExitCode runInfo(const Command& command, Session& session, std::ostream& out, std::ostream& err) {
   char name[16] = {};
   int prepareCode = 0;
   int unused = 0;
   session.driver().prepare(0, name, prepareCode, unused);
-  out << "driver: " << host::visibleBytes(name) << std::endl;
+  const std::string driver = host::visibleBytes(name);
   std::string firmware;
   const Outcome outcome = readItem(session, command.items[0], firmware);
-  if (outcome.code == kSuccess) out << "firmware: " << firmware << std::endl;
+  if (session.results().machineReadable()) {
+    session.results().record(
+        {{"driver", driver, false, ""}, readingOf(command.items[0], outcome, firmware)});
+  } else {
+    out << "driver: " << driver << std::endl;
+    if (outcome.code == kSuccess) out << "firmware: " << firmware << std::endl;
+  }
   return report(outcome, err);
 }
 
 ExitCode runRead(const Command& command, Session& session, std::ostream& out, std::ostream& err) {
   std::string shown;
   const Outcome outcome = readItem(session, command.items[0], shown);
-  if (outcome.code == kSuccess) out << command.items[0].describe() << ": " << shown << std::endl;
+  if (session.results().machineReadable()) {
+    session.results().record({readingOf(command.items[0], outcome, shown)});
+  } else if (outcome.code == kSuccess) {
+    out << command.items[0].describe() << ": " << shown << std::endl;
+  }
   return report(outcome, err);
 }
 
@@ -103,44 +108,124 @@ ExitCode runWrite(const Command& command, Session& session, std::ostream& out, s
   } else {
     record.value = command.value;
   }
-  const Outcome outcome = session.transact(item, &record);
-  if (outcome.code != kSuccess) return report(outcome, err);
-
-  std::string verdict = "wrote ";
+  Outcome outcome = session.transact(item, &record);
   std::string written = valueOnTheLine(outcome.request, item.kind->addressCount);
-  if (item.kind->kind == ItemKind::Modifier) {
-    const Outcome kept = readItem(session, item, written);
-    if (kept.code != kSuccess) return report(kept, err);
-    verdict = "kept ";
+  if (outcome.code == kSuccess && item.kind->kind == ItemKind::Modifier) {
+    outcome = readItem(session, item, written);
   }
-  out << item.describe() << ": " << verdict << written;
-  if (written != command.valueText)
-    out << " (given " << host::visibleBytes(command.valueText) << ")";
-  out << (item.kind->kind == ItemKind::Modifier ? "" : ", confirmed") << std::endl;
-  return kSuccess;
+  if (session.results().machineReadable()) {
+    session.results().record({readingOf(item, outcome, written)});
+  } else if (outcome.code == kSuccess) {
+    const bool modifier = item.kind->kind == ItemKind::Modifier;
+    out << item.describe() << ": " << (modifier ? "kept " : "wrote ") << written;
+    if (written != command.valueText) {
+      out << " (given " << host::visibleBytes(command.valueText) << ")";
+    }
+    out << (modifier ? "" : ", confirmed") << std::endl;
+  }
+  return report(outcome, err);
 }
 
-// Samples at the interval until the count is reached or a stop is requested. A failed line ends
-// it: every further sample would fail the same way.
-ExitCode runPoll(const Command& command, Session& session, std::ostream& out, std::ostream& err) {
-  ExitCode lastFailure = kSuccess;
-  for (long long sample = 0; command.count == 0 || sample < command.count; ++sample) {
-    if (sample > 0 && !serial::sleepUntil(std::chrono::steady_clock::now() + command.interval)) {
-      break;
+// What a poll saw, told on standard error at its end.
+class PollSummary {
+ public:
+  void add(const Outcome& outcome) {
+    if (outcome.code != kSuccess) ++failures_[outcome.code];
+    if (outcome.code == kSuccess && !outcome.request.empty()) {
+      replyTimes_.push_back(outcome.replyTime);
     }
-    std::string line = timestampNow();
+  }
+  void sampled() { ++samples_; }
+  void overran() { ++overruns_; }
+
+  void tell(std::ostream& err) {
+    err << "zephlorctl: poll: " << samples_ << " sample" << (samples_ == 1 ? "" : "s");
+    size_t failed = 0;
+    std::string kinds;
+    for (const auto& [code, count] : failures_) {
+      failed += count;
+      kinds += (kinds.empty() ? "" : ", ") + std::to_string(count) + " " + failureName(code);
+    }
+    err << ", " << failed << " failed" << (kinds.empty() ? "" : " (" + kinds + ")") << ", "
+        << overruns_ << " overrun" << (overruns_ == 1 ? "" : "s");
+    if (!replyTimes_.empty()) {
+      std::sort(replyTimes_.begin(), replyTimes_.end());
+      err << ", reply time min " << milliseconds(replyTimes_.front()) << ", median "
+          << milliseconds(replyTimes_[replyTimes_.size() / 2]) << ", max "
+          << milliseconds(replyTimes_.back());
+    }
+    err << std::endl;
+  }
+
+ private:
+  static const char* failureName(ExitCode code) {
+    switch (code) {
+      case kDeviceError:
+        return "line failed";
+      case kNoReply:
+        return "no reply";
+      case kReplyRefused:
+        return "refused";
+      case kReplyNotParsed:
+        return "not parsed";
+      default:
+        return "other";
+    }
+  }
+  static std::string milliseconds(std::chrono::microseconds time) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f ms", static_cast<double>(time.count()) / 1000.0);
+    return text;
+  }
+
+  long long samples_ = 0;
+  long long overruns_ = 0;
+  std::map<ExitCode, size_t> failures_;
+  std::vector<std::chrono::microseconds> replyTimes_;
+};
+
+// Samples at a fixed rate: one sample starts every interval after the one before it started, or
+// at once when that one took longer (an overrun), until the count is reached or a stop is
+// requested. A failed line ends it: every further sample would fail the same way.
+ExitCode runPoll(const Command& command, Session& session, std::ostream& out, std::ostream& err) {
+  ExitCode result = kSuccess;
+  PollSummary summary;
+  auto start = std::chrono::steady_clock::now();
+  for (long long sample = 0; command.count == 0 || sample < command.count; ++sample) {
+    if (sample > 0) {
+      start += command.interval;
+      if (std::chrono::steady_clock::now() > start) {
+        summary.overran();
+        start = std::chrono::steady_clock::now();
+      } else if (!serial::sleepUntil(start)) {
+        break;
+      }
+    }
+    const std::string time = timestampNow();
+    std::string line = time;
+    std::vector<Reading> readings;
     for (const Item& item : command.items) {
       std::string shown;
       const Outcome outcome = readItem(session, item, shown);
-      if (serial::stopRequested()) return stoppedExitCode();
+      if (serial::stopRequested()) break;
+      summary.add(outcome);
+      readings.push_back(readingOf(item, outcome, shown));
       line += "  " + item.describe() + "=" + (outcome.code == kSuccess ? shown : "?");
-      if (outcome.code != kSuccess) lastFailure = report(outcome, err);
-      if (outcome.code == kDeviceError) return kDeviceError;
+      if (outcome.code != kSuccess) result = report(outcome, err);
+      if (outcome.code == kDeviceError) break;
     }
-    out << line << std::endl;
-    if (!out) return kOutputFailed;
+    if (serial::stopRequested()) break;
+    summary.sampled();
+    if (session.results().machineReadable()) {
+      session.results().record(readings, time);
+    } else {
+      out << line << std::endl;
+    }
+    if (!out || result == kDeviceError) break;
   }
-  return serial::stopRequested() ? stoppedExitCode() : lastFailure;
+  summary.tell(err);
+  if (!out) return kOutputFailed;
+  return serial::stopRequested() ? stoppedExitCode() : result;
 }
 
 ExitCode runFault(const Command& command, Session& session, std::ostream& out, std::ostream& err) {
@@ -199,6 +284,13 @@ std::string portText(const std::string& text) {
 
 }  // namespace
 
+std::vector<std::string> columnsOf(const Command& command) {
+  std::vector<std::string> columns;
+  if (command.verb == Command::Verb::kInfo) columns.push_back("driver");
+  for (const Item& item : command.items) columns.push_back(item.describe());
+  return columns;
+}
+
 ExitCode listPorts(const Command& command, std::ostream& out) {
   std::vector<serial::PortInfo> ports = serial::listSerialPorts();
   for (const std::string& path : command.paths) {
@@ -218,7 +310,7 @@ ExitCode listPorts(const Command& command, std::ostream& out) {
 ExitCode execute(const Command& command, Session& session, std::ostream& out, std::ostream& err) {
   const ExitCode code = dispatch(command, session, out, err);
   if (out.flush().fail() && command.verb != Command::Verb::kRun) {
-    err << "zephlorctl: cannot write the results: standard output is closed or full" << std::endl;
+    err << "zephlorctl: cannot write the results: the output is closed or full" << std::endl;
     return kOutputFailed;
   }
   return code;

@@ -32,6 +32,9 @@ struct Command {
 std::optional<Command> parseCommand(const std::vector<std::string>& words, bool inScript,
                                     std::string& error);
 
+// The columns of the records `command` makes, for machine-readable results.
+std::vector<std::string> columnsOf(const Command& command);
+
 // Runs `command`, writing results to `out` and explanations to `err`.
 ExitCode execute(const Command& command, Session& session, std::ostream& out, std::ostream& err);
 

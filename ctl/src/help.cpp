@@ -19,9 +19,11 @@ Commands:
                             outside the signed 32-bit range are refused. --u16 sends it as a
                             16-bit unsigned integer (0-65535)
   poll ITEM... [--interval MS] [--count N]
-                            read the items, one timestamped line per sample, pausing MS
-                            milliseconds after each sample (default 1000), N samples (default:
-                            until interrupted)
+                            read the items, one timestamped line per sample, a sample starting
+                            every MS milliseconds (default 1000) or at once after one that took
+                            longer (an overrun), N samples (default: until interrupted); ends
+                            with a summary on standard error: samples, failures by kind,
+                            overruns, and the least, median and greatest reply time
   run FILE                  run the commands in FILE (- for standard input), one per line, after
                             checking them all: nothing is sent if any line is wrong. Lines of
                             at most 4096 bytes, no NUL bytes, 4 MiB at most. Lines starting
@@ -48,8 +50,9 @@ Items: a kind followed by its address numbers (each 0 to 255):
 
 The line:
   --device PATH             serial device of the controller line (COM7 or \\.\COM12 on
-                            Windows), opened raw 8N1 for
-                            zephlorctl alone, and given back with its settings on exit
+                            Windows), opened raw 8N1 for zephlorctl alone and given back with
+                            its settings on exit; or tcp:HOST:PORT, a serial device server whose
+                            connection carries the line's bytes (connected within --timeout)
   --baud N                  1200, 2400, 4800, 9600 (default), 19200, 38400, 57600, 115200
                             or 230400
   --timeout MS              how long to wait for a reply, and for the line to take a request
@@ -63,15 +66,36 @@ The line:
                             wrong-value, split
   --sim-delay-ms MS         how long a delayed reply is held back (default 1500)
   --sim-seed N              seed for drawing the faults (default 1)
+  --retries N               try a transaction up to N more times after no reply, an incomplete
+                            reply or a refused frame (default 0); writes too, since setting a
+                            value twice does no harm. An unconfirmed write is not tried again
+
+Results:
+  --format text|csv|json    text for a person (default); csv: a header line, then a row per
+                            sample: the time (ISO 8601 UTC), a column per item as typed, an empty
+                            cell for a failed read and an errors column; json: JSON Lines, one
+                            object per sample, {"time", "values", "errors"}. For read, info,
+                            poll and run; a script's own lines are not echoed
+  --output FILE             write the results to FILE, a line at a time; standard error keeps
+                            the diagnostics
+  --strict                  a reply whose mnemonic or echoed address numbers differ from the
+                            request's, or that carries more than its fields and CR LF, fails
+                            with exit 9; without it zephlorctl warns and keeps the driver's
+                            verdict
 
 Other:
   --driver PATH             the plug-in to load (default: osterfell.so, on Windows
-                            osterfell.dll, beside zephlorctl); a
-                            bare file name is one in the working directory
+                            osterfell.dll, beside zephlorctl, or where it is installed); a bare
+                            file name is one in the working directory
   --trace                   show every line sent and received, CR and LF made visible, with
                             the time since the line was opened (on standard error)
   --version, -V             zephlorctl's version
   --help, -h                this text
+
+Environment:
+  ZEPHLOR_DEVICE, ZEPHLOR_BAUD, ZEPHLOR_TIMEOUT
+                            defaults for --device, --baud and --timeout; the command line
+                            overrides them
 
 Exit status:
   0   success
@@ -97,6 +121,8 @@ Examples:
   zephlorctl --device /dev/ttyUSB0 read station-level 1 2 3
   zephlorctl --device /dev/ttyUSB0 --trace write thermostat 1 2 3 -5
   zephlorctl --device /dev/ttyUSB0 poll led 1 2 3 switch 1 2 3 --interval 500 --count 10
+  zephlorctl --device tcp:192.0.2.7:4001 --format csv --output levels.csv \
+      poll station-level 1 2 3 --interval 1000
 )";
 
 }  // namespace zephlor::ctl

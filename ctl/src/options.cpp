@@ -1,5 +1,8 @@
 #include "options.h"
 
+#include <cstdlib>
+#include <utility>
+
 #include "zephlor_cli/options.h"
 #include "zephlor_serial/serial_port.h"
 
@@ -22,6 +25,10 @@ const std::vector<cli::OptionSpec> kOptions = {
     {"--sim-seed", nullptr, "a number"},
     {"--driver", nullptr, "the plug-in's path"},
     {"--trace", nullptr, nullptr},
+    {"--retries", nullptr, "a number"},
+    {"--strict", nullptr, nullptr},
+    {"--format", nullptr, "text, csv or json"},
+    {"--output", nullptr, "a file"},
     {"--u16", nullptr, nullptr},
     {"--interval", nullptr, "milliseconds"},
     {"--count", nullptr, "a number"},
@@ -31,15 +38,44 @@ const std::vector<cli::OptionSpec> kOptions = {
 
 bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& commandLine,
                       std::string& error) {
+  long long number = 0;
   cli::ParsedOptions parsed;
   if (!cli::parseOptions(arguments, kOptions, true, parsed, error)) return false;
+  // Defaults from the environment, where the command line says nothing.
+  for (const auto& [variable, option] : {std::pair{"ZEPHLOR_DEVICE", "--device"},
+                                         std::pair{"ZEPHLOR_BAUD", "--baud"},
+                                         std::pair{"ZEPHLOR_TIMEOUT", "--timeout"}}) {
+    const char* value = std::getenv(variable);
+    const bool simulated = parsed.has("--sim") && std::string(option) == "--device";
+    if (value != nullptr && *value != '\0' && !parsed.has(option) && !simulated) {
+      parsed.given[option] = {value};
+    }
+  }
   ConnectionOptions& connection = commandLine.connection;
   commandLine.words = parsed.words;
   commandLine.help = parsed.has("--help");
   commandLine.version = parsed.has("--version");
   connection.simulate = parsed.has("--sim");
   connection.trace = parsed.has("--trace");
-  long long number = 0;
+  connection.strict = parsed.has("--strict");
+  if (parsed.has("--retries")) {
+    if (!parseBounded(parsed.value("--retries"), 0, 100, number)) {
+      error = "--retries takes a whole number from 0 to 100";
+      return false;
+    }
+    connection.retries = static_cast<int>(number);
+  }
+  if (parsed.has("--format")) {
+    const std::string& format = parsed.value("--format");
+    if (format != "text" && format != "csv" && format != "json") {
+      error = "--format takes text, csv or json";
+      return false;
+    }
+    commandLine.output.format = format == "csv"    ? Format::kCsv
+                                : format == "json" ? Format::kJson
+                                                   : Format::kText;
+  }
+  if (parsed.has("--output")) commandLine.output.file = parsed.value("--output");
   if (parsed.has("--device")) connection.device = parsed.value("--device");
   if (parsed.has("--baud")) {
     if (!parseBounded(parsed.value("--baud"), 1, 4000000, number) ||

@@ -19,16 +19,27 @@ struct ConnectionOptions {
   sim::SimulatorSettings simulator;  // for --sim
   std::string driverPath;            // empty: the plug-in beside the zephlorctl executable
   bool trace = false;
+  int retries = 0;      // further attempts after no reply, an incomplete reply or a refused frame
+  bool strict = false;  // a reply that differs from its request fails, not only warns
+};
+
+enum class Format { kText, kCsv, kJson };
+
+struct OutputOptions {
+  Format format = Format::kText;
+  std::string file;  // empty: standard output
 };
 
 struct CommandLine {
   ConnectionOptions connection;
+  OutputOptions output;
   std::vector<std::string> words;
   bool help = false;
   bool version = false;
 };
 
-// False with a reason in `error` when an option or its value is wrong.
+// False with a reason in `error` when an option or its value is wrong. ZEPHLOR_DEVICE,
+// ZEPHLOR_BAUD and ZEPHLOR_TIMEOUT in the environment stand for options not given.
 bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& commandLine,
                       std::string& error);
 

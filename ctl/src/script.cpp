@@ -2,6 +2,7 @@
 // that values written and the driver's level modifier carry from one line to the next. The
 // whole script is read and checked before its first command runs: a mistake on line 40 must not
 // leave the line half commissioned.
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -127,22 +128,35 @@ ExitCode runScript(const std::string& name, Session& session, std::ostream& out,
     return kUsage;
   }
 
+  // Machine-readable results hold the records alone: one column for every item the script
+  // touches, and no echo of the script.
+  const bool echo = !session.results().machineReadable();
+  std::vector<std::string> columns;
+  for (const Step& step : steps) {
+    for (const std::string& column : columnsOf(step.command)) {
+      if (!step.narration && std::find(columns.begin(), columns.end(), column) == columns.end()) {
+        columns.push_back(column);
+      }
+    }
+  }
+  session.results().setColumns(columns);
+
   ExitCode result = kSuccess;
   for (const Step& step : steps) {
     if (serial::stopRequested()) return stoppedExitCode();
     const std::string shown = host::visibleBytes(step.line->text);
     if (step.narration) {
-      out << shown << std::endl;
+      if (echo) out << shown << std::endl;
       continue;
     }
-    out << "> " << shown << std::endl;
+    if (echo) out << "> " << shown << std::endl;
     const ExitCode code = execute(step.command, session, out, err);
     if (code == kOutputFailed || code == kDeviceError || serial::stopRequested()) return code;
     if (step.expectFailure && code == kSuccess) {
       err << "zephlorctl: " << host::quotedBytes(name) << ":" << step.line->number
           << ": expected to fail, but it succeeded" << std::endl;
       result = kScriptExpectationUnmet;
-    } else if (step.expectFailure) {
+    } else if (step.expectFailure && echo) {
       out << "  (failed as expected, exit code " << code << ")" << std::endl;
     } else if (code != kSuccess) {
       result = code;

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "reply_check.h"
 #include "zephlor_host/visible_bytes.h"
 #include "zephlor_serial/stop_request.h"
 
@@ -47,6 +48,8 @@ Session::~Session() = default;
 
 Outcome Session::open(const ConnectionOptions& options) {
   timeout_ = options.timeout;
+  retries_ = options.retries;
+  strict_ = options.strict;
   std::string error;
   std::string driverPath = options.driverPath;
   if (driverPath.empty()) {
@@ -72,7 +75,7 @@ Outcome Session::open(const ConnectionOptions& options) {
               "no line to talk to: give --device PATH, or --sim for the built-in "
               "simulator"};
     }
-    serial::OpenResult opened = serial::openSerialDevice(options.device, options.baud);
+    serial::OpenResult opened = serial::openLine(options.device, options.baud, options.timeout);
     if (opened.failure == serial::OpenFailure::kPermissionDenied) {
       return {kDevicePermission, opened.message + " (" + serial::permissionAdvice() + ")"};
     }
@@ -87,17 +90,41 @@ Outcome Session::open(const ConnectionOptions& options) {
 }
 
 Outcome Session::transact(const Item& item, RSDATA* records) {
+  for (int attempt = 0;; ++attempt) {
+    Outcome outcome = this->attempt(item, records);
+    const bool worthAnother = outcome.code == kNoReply || outcome.code == kReplyRefused;
+    if (!worthAnother || attempt >= retries_ || serial::stopRequested()) return outcome;
+    if (trace_) {
+      std::cerr << "zephlorctl: " << outcome.message << "; attempt " << attempt + 2 << " of "
+                << retries_ + 1 << std::endl;
+    }
+  }
+}
+
+Outcome Session::attempt(const Item& item, RSDATA* records) {
   IA address = item.address();
   const host::TransactionResult result =
       host::runTransaction(driver(), address, records, *transport_, timeout_, trace_.get());
   const std::string what = item.describe() + ": ";
   const auto failed = [&](ExitCode code, const std::string& message) {
-    return Outcome{code, what + message, result.request};
+    Outcome outcome{code, what + message, result.request};
+    outcome.replyTime = result.replyTime;
+    outcome.replied = !result.reply.empty();
+    return outcome;
   };
   using host::TransactionOutcome;
   switch (result.outcome) {
-    case TransactionOutcome::kCompleted:
-      return {kSuccess, "", result.request};
+    case TransactionOutcome::kCompleted: {
+      Outcome outcome = failed(kSuccess, "");
+      if (result.request.empty()) return outcome;  // the modifier: no line
+      const std::optional<std::string> difference =
+          replyDifference(result.request, result.reply, item.kind->addressCount,
+                          item.kind->kind == ItemKind::Firmware);
+      if (difference && strict_) return failed(kReplyNotParsed, *difference + " (--strict)");
+      if (difference) std::cerr << "zephlorctl: warning: " << what << *difference << std::endl;
+      outcome.message.clear();
+      return outcome;
+    }
     case TransactionOutcome::kNothingToSend:
       return failed(kUsage, "the driver has no request for this item");
     case TransactionOutcome::kSendFailed:

@@ -8,6 +8,7 @@
 
 #include "items.h"
 #include "options.h"
+#include "results.h"
 #include "zephlor_host/driver_module.h"
 #include "zephlor_host/exit_codes.h"
 #include "zephlor_host/transaction.h"
@@ -23,6 +24,8 @@ struct Outcome {
   ExitCode code;
   std::string message;  // for a person, when code is not kSuccess
   std::string request;  // the line sent, empty when none was
+  std::chrono::microseconds replyTime{0};  // of the last attempt that got a reply
+  bool replied = false;                    // whether any reply (whole or not) arrived
 };
 
 // The exit status of a program that a stop request (a signal) ended: 130 for SIGINT, 143 for
@@ -39,9 +42,15 @@ class Session {
 
   const host::DriverEntryPoints& driver() const { return driver_.entryPoints(); }
 
-  // Runs one transaction for `item` on `records` (five for a firmware read) and explains a
-  // failure in terms a person can act on.
+  // Runs one transaction for `item` on `records` (five for a firmware read), again up to
+  // --retries times after no reply, an incomplete reply or a refused frame, and explains a
+  // failure in terms a person can act on. A reply that differs from its request is warned of on
+  // standard error, or with --strict fails.
   Outcome transact(const Item& item, RSDATA* records);
+
+  // Where results go, in the format asked for.
+  void setResults(Results& results) { results_ = &results; }
+  Results& results() { return *results_; }
 
   // The built-in simulator's faults, or null when the line is a real device.
   sim::FaultInjector* simulatorFaults() { return simFaults_.get(); }
@@ -49,13 +58,18 @@ class Session {
  private:
   class Trace;
 
+  Outcome attempt(const Item& item, RSDATA* records);
+
   std::chrono::milliseconds timeout_{1000};
+  int retries_ = 0;
+  bool strict_ = false;
   host::DriverModule driver_;
   std::unique_ptr<serial::ByteLine> line_;
   std::unique_ptr<sim::ControllerModel> simController_;
   std::unique_ptr<sim::FaultInjector> simFaults_;
   std::unique_ptr<host::LineTransport> transport_;
   std::unique_ptr<Trace> trace_;
+  Results* results_ = nullptr;
 };
 
 }  // namespace zephlor::ctl

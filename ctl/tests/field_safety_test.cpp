@@ -79,7 +79,9 @@ TEST(ReplyIntegrity, PollEndsWhenTheLineFails) {
         c.hangUp();
       });
   EXPECT_EQ(finished.exitCode, kDeviceError) << finished.err;
-  EXPECT_EQ(std::count(finished.err.begin(), finished.err.end(), '\n'), 1) << finished.err;
+  EXPECT_TRUE(contains(finished.err, "poll: 1 sample, 1 failed (1 line failed)")) << finished.err;
+  EXPECT_EQ(std::count(finished.err.begin(), finished.err.end(), '\n'), 2)
+      << "one failure and the summary: " << finished.err;
 }
 
 // The built-in simulator splits the reply so that only "RGC# 1 2 3 7" of "... 75" arrives in time.

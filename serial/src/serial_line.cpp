@@ -26,6 +26,8 @@ ExitCode exitCodeFor(OpenFailure failure) {
   return kDeviceError;
 }
 
+bool isTcpAddress(const std::string& device) { return device.rfind("tcp:", 0) == 0; }
+
 bool isSupportedBaud(int baud) {
   for (int supported : kSupportedBauds) {
     if (supported == baud) return true;

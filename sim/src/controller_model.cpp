@@ -78,6 +78,23 @@ std::string replyLine(const Command& command, const ItemAddress& address, int32_
   return line + " " + std::to_string(value) + "\r\n";
 }
 
+struct RegisterInfo {
+  Register where;
+  const char* name;
+  int addressCount;
+};
+
+constexpr RegisterInfo kRegisters[] = {
+    {Register::kLedState, "led", 3},
+    {Register::kModuleLoadLevel, "module-level", 4},
+    {Register::kStationLoadLevel, "station-level", 3},
+    {Register::kContactorLoadLevel, "contactor-level", 1},
+    {Register::kThermostat, "thermostat", 3},
+    {Register::kSwitch, "switch", 3},
+    {Register::kModuleLoadProfile, "module-profile", 4},
+    {Register::kStationLoadProfile, "station-profile", 3},
+};
+
 bool isDigits(std::string_view text) {
   if (text.empty()) return false;
   for (char c : text) {
@@ -97,6 +114,17 @@ bool isDigitGroups(std::string_view text, char separator, int parts) {
 }
 
 }  // namespace
+
+std::optional<Register> registerNamed(std::string_view name) {
+  for (const RegisterInfo& info : kRegisters) {
+    if (name == info.name) return info.where;
+  }
+  return std::nullopt;
+}
+
+const char* registerName(Register where) { return kRegisters[static_cast<size_t>(where)].name; }
+
+int addressCount(Register where) { return kRegisters[static_cast<size_t>(where)].addressCount; }
 
 bool isValidFirmwareVersion(std::string_view version) { return isDigitGroups(version, '.', 2); }
 
@@ -131,12 +159,10 @@ std::optional<std::string> ControllerModel::respond(std::string_view line) {
     case Action::kSet: {
       const int32_t sent = (*numbers)[addressCount];
       const int32_t received = command->wholeValue ? sent : lowByte(sent);
-      const auto key = std::make_pair(command->where, address);
-      if (values_.size() >= maxItems_ && values_.count(key) == 0) {
+      if (!setValue(command->where, address, received)) {
         whySilent_ = "the store is full (" + std::to_string(maxItems_) + " items)";
         return std::nullopt;
       }
-      values_[key] = received;
       if (command->takesModifier) {
         lastModifier_ =
             numbers->size() == most ? static_cast<uint16_t>((*numbers)[most - 1] & 0xFFFF) : 0;
@@ -145,6 +171,13 @@ std::optional<std::string> ControllerModel::respond(std::string_view line) {
     }
   }
   return std::nullopt;
+}
+
+bool ControllerModel::setValue(Register where, const ItemAddress& address, int32_t value) {
+  const auto key = std::make_pair(where, address);
+  if (values_.size() >= maxItems_ && values_.count(key) == 0) return false;
+  values_[key] = value;
+  return true;
 }
 
 int32_t ControllerModel::value(Register where, const ItemAddress& address) const {

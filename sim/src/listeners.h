@@ -17,5 +17,7 @@ using Serve = std::function<int(const ServedLine& line, const std::string& what)
 
 int listenOnPseudoTerminal(const SimOptions& options, const Serve& serve);
 int listenOnStandardStreams(const Serve& serve);
+// On every platform: TCP connections, each a line of its own.
+int listenOnTcp(const SimOptions& options, const Serve& serve);
 
 }  // namespace zephlor::sim

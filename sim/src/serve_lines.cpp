@@ -43,16 +43,21 @@ bool deliverChunk(const ServedLine& line, const std::string& bytes, const Log& l
 // Answers one request line; false when the line failed or a stop was requested meanwhile.
 bool answer(const std::string& request, const ServedLine& line, ControllerModel& controller,
             FaultInjector& faults, const Log& log, ServeResult& result) {
-  const std::optional<std::string> reply = controller.respond(request);
-  if (!reply) {
-    if (log) log("ignored " + host::visibleBytes(request) + " (" + controller.whySilent() + ")");
-    return true;
-  }
-  const std::vector<Chunk> chunks = faults.deliver(*reply);
-  if (log) {
-    log("-> " + host::visibleBytes(request) + "\\r\\n  <- " +
-        (chunks.empty() ? std::string("(nothing)") : host::visibleBytes(*reply)) +
-        describeFaults(faults.lastFaults()));
+  std::vector<Chunk> chunks;
+  {
+    std::unique_lock<std::mutex> shared;
+    if (line.sharedController != nullptr) shared = std::unique_lock(*line.sharedController);
+    const std::optional<std::string> reply = controller.respond(request);
+    if (!reply) {
+      if (log) log("ignored " + host::visibleBytes(request) + " (" + controller.whySilent() + ")");
+      return true;
+    }
+    chunks = faults.deliver(*reply);
+    if (log) {
+      log("-> " + host::visibleBytes(request) + "\\r\\n  <- " +
+          (chunks.empty() ? std::string("(nothing)") : host::visibleBytes(*reply)) +
+          describeFaults(faults.lastFaults()));
+    }
   }
   for (const Chunk& chunk : chunks) {
     if (!serial::sleepUntil(std::chrono::steady_clock::now() + chunk.pauseBefore)) return false;

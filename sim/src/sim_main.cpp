@@ -4,6 +4,8 @@
 
 #include "listeners.h"
 #include "sim_options.h"
+#include "state_file.h"
+#include "zephlor_host/timestamp.h"
 #include "zephlor_serial/serial_port.h"
 #include "zephlor_serial/stop_request.h"
 
@@ -27,8 +29,21 @@ int main(int argc, char** argv) {
   serial::installStopHandlers();
   sim::ControllerModel controller(options.settings.firmware, options.maxItems);
   sim::FaultInjector faults(options.settings.faults);
+  if (!options.stateFile.empty() && !sim::loadState(options.stateFile, controller, error)) {
+    std::cerr << "zephlor-sim: " << error << std::endl;
+    return kUsage;
+  }
+  // The values go back into the state file however serving ends.
+  const auto saved = [&](int status) {
+    if (!options.stateFile.empty() && !sim::saveState(options.stateFile, controller, error)) {
+      std::cerr << "zephlor-sim: " << error << std::endl;
+      return status == kSuccess ? static_cast<int>(kOutputFailed) : status;
+    }
+    return status;
+  };
   const auto log = [&options](const std::string& line) {
-    if (options.log) std::cerr << "zephlor-sim: " << line << std::endl;
+    if (options.log)
+      std::cerr << "zephlor-sim: " << host::timestampNow() << " " << line << std::endl;
   };
   const sim::Serve serve = [&](const sim::ServedLine& line, const std::string& what) {
     const sim::ServeResult served = sim::serveLines(line, controller, faults, log);
@@ -39,9 +54,11 @@ int main(int argc, char** argv) {
 
   switch (options.listen) {
     case sim::Listen::kStdio:
-      return sim::listenOnStandardStreams(serve);
+      return saved(sim::listenOnStandardStreams(serve));
     case sim::Listen::kPty:
-      return sim::listenOnPseudoTerminal(options, serve);
+      return saved(sim::listenOnPseudoTerminal(options, serve));
+    case sim::Listen::kTcp:
+      return saved(sim::listenOnTcp(options, serve));
     case sim::Listen::kDevice: {
       serial::OpenResult opened = serial::openSerialDevice(options.device, options.baud);
       if (!opened.line) {
@@ -49,7 +66,7 @@ int main(int argc, char** argv) {
         return serial::exitCodeFor(opened.failure);
       }
       log("serving " + options.device + " at " + std::to_string(options.baud) + " baud");
-      return serve(sim::ServedLine{*opened.line, false, true}, options.device);
+      return saved(serve(sim::ServedLine{*opened.line, false, true}, options.device));
     }
   }
   return kSuccess;

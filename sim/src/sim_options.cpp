@@ -14,7 +14,7 @@ const char kSimUsage[] = R"(Usage: zephlor-sim [OPTIONS]
 A model of the Zephlor controller. It answers the fifteen request lines of the protocol, keeps
 every value it is sent, and can inject line faults for testing hosts.
 
-Where it listens (one of; on Windows only --device, such as --device COM8):
+Where it listens (one of; on Windows --device, such as --device COM8, or --tcp):
   --pty               create a pseudo-terminal and print its device path on the first line of
                       standard output (the default)
   --link PATH         with --pty: also make PATH a symbolic link to the device; PATH may be an
@@ -22,6 +22,10 @@ Where it listens (one of; on Windows only --device, such as --device COM8):
   --device PATH       serve an existing serial device, raw 8N1, held for the simulator alone
   --baud N            speed of --device (default 9600)
   --stdio             read requests from standard input, write replies to standard output
+  --tcp [ADDRESS:]PORT
+                      serve TCP, as a serial device server does (ADDRESS 127.0.0.1 unless
+                      given, PORT 0 for any free one), and print tcp:ADDRESS:PORT on the first
+                      line; every connection is a line of its own, all with one controller
 
 The controller:
   --firmware-version MAJOR.MINOR   version in the firmware reply (default 1.0)
@@ -36,7 +40,9 @@ Faults, drawn per reply from a seeded generator so a run repeats exactly:
   --seed N            seed of the generator (default 1)
 
 Other:
-  --log               one line per request on standard error
+  --state FILE        load the item values from FILE at start (if it exists) and write them
+                      back at exit: one item a line, such as "station-level 1 2 3 = 75"
+  --log               one line per request on standard error, with its time
   --version, -V       the simulator's version
   --help, -h          this text
 
@@ -78,6 +84,20 @@ const OptionRow kOptions[] = {
        o.device = value;
        return !value.empty() && listenOn(o, Listen::kDevice);
      }},
+    {{"--tcp", nullptr, "[ADDRESS:]PORT"},
+     [](SimOptions& o, const std::string& value, std::string& form) {
+       form = "[ADDRESS:]PORT, the port from 0 (any free one) to 65535";
+       const size_t colon = value.rfind(':');
+       if (colon != std::string::npos) o.tcpAddress = value.substr(0, colon);
+       long long port = 0;
+       if (o.tcpAddress.empty() ||
+           !host::parseBounded(value.substr(colon == std::string::npos ? 0 : colon + 1), 0, 65535,
+                               port)) {
+         return false;
+       }
+       o.tcpPort = static_cast<int>(port);
+       return listenOn(o, Listen::kTcp);
+     }},
     {{"--link", nullptr, "a path"},
      [](SimOptions& o, const std::string& value, std::string& form) {
        form = "a path";
@@ -100,6 +120,12 @@ const OptionRow kOptions[] = {
        o.maxItems = static_cast<size_t>(items);
        return true;
      }},
+    {{"--state", nullptr, "a file"},
+     [](SimOptions& o, const std::string& value, std::string& form) {
+       form = "a file";
+       o.stateFile = value;
+       return !value.empty();
+     }},
     {{"--log", nullptr, nullptr},
      [](SimOptions& o, const std::string&, std::string&) { return o.log = true; }},
     {{"--help", "-h", nullptr, true},
@@ -119,7 +145,8 @@ const OptionRow kOptions[] = {
 bool conflicts(const std::set<std::string>& given, std::string& error) {
   static const char* const kPairs[][2] = {
       {"--pty", "--device"}, {"--pty", "--stdio"}, {"--device", "--stdio"}, {"--link", "--device"},
-      {"--link", "--stdio"}, {"--baud", "--pty"},  {"--baud", "--stdio"},
+      {"--link", "--stdio"}, {"--baud", "--pty"},  {"--baud", "--stdio"},   {"--tcp", "--pty"},
+      {"--tcp", "--device"}, {"--tcp", "--stdio"}, {"--tcp", "--link"},
   };
   for (const auto& pair : kPairs) {
     if (given.count(pair[0]) != 0 && given.count(pair[1]) != 0) {

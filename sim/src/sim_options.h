@@ -9,12 +9,15 @@
 
 namespace zephlor::sim {
 
-enum class Listen { kPty, kDevice, kStdio };
+enum class Listen { kPty, kDevice, kStdio, kTcp };
 
 struct SimOptions {
   Listen listen = Listen::kPty;
   std::string device;
   std::string link;
+  std::string stateFile;
+  std::string tcpAddress = "127.0.0.1";
+  int tcpPort = 0;
   int baud = 9600;
   bool log = false;
   size_t maxItems = kDefaultMaxItems;

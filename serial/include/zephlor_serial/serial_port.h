@@ -77,6 +77,28 @@ struct OpenResult {
 // raw 8N1 at `baud`, which must be supported. The device gets its settings back when closed.
 OpenResult openSerialDevice(const std::string& path, int baud);
 
+// A raw TCP serial device server, named tcp:HOST:PORT: the bytes on its socket are the line's.
+bool isTcpAddress(const std::string& device);
+
+// Opens `device`: a serial device as openSerialDevice does, or a connection to a device server
+// (tcp:HOST:PORT) made within `timeout`. A refused connection is kNotFound, an unreachable host
+// or no answer kOther, with the system's reason.
+OpenResult openLine(const std::string& device, int baud, std::chrono::milliseconds timeout);
+
+// A listening TCP socket, whose every connection is a line of its own.
+class TcpListener {
+ public:
+  virtual ~TcpListener() = default;
+  // ADDRESS:PORT as it listens, the port filled in when any free one was asked for.
+  virtual std::string address() const = 0;
+  // The next connection; null when a stop was requested first or accepting failed (`error`).
+  virtual std::unique_ptr<ByteLine> accept(std::string& error) = 0;
+};
+
+// Listens on `address` (such as 127.0.0.1) and `port` (0: any free one); null with a reason when
+// it cannot.
+std::unique_ptr<TcpListener> listenTcp(const std::string& address, int port, std::string& error);
+
 // What to tell a person whom the system refused the device, beyond the system's own reason.
 const char* permissionAdvice();
 

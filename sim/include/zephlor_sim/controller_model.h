@@ -26,6 +26,12 @@ enum class Register : uint8_t {
 
 using ItemAddress = std::array<uint8_t, 4>;  // unused trailing numbers are 0
 
+// A store by the name the tools give its items ("station-level"), and the other way round, with
+// how many address numbers its items have.
+std::optional<Register> registerNamed(std::string_view name);
+const char* registerName(Register where);
+int addressCount(Register where);
+
 struct FirmwareIdentity {
   std::string version = "1.0";   // "MAJOR.MINOR", sent as written
   std::string date = "12/8/26";  // "A/B/C", sent as written
@@ -53,6 +59,11 @@ class ControllerModel {
 
   // The value the controller holds for an item; 0 for one never set.
   int32_t value(Register where, const ItemAddress& address) const;
+
+  // Every value set, by store and address; and setting one as a set request would (false when
+  // the store is full).
+  const std::map<std::pair<Register, ItemAddress>, int32_t>& values() const { return values_; }
+  bool setValue(Register where, const ItemAddress& address, int32_t value);
 
   // The level modifier carried by the most recent load level set line, 0 if it had none.
   uint16_t lastModifier() const { return lastModifier_; }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <mutex>
 #include <string>
 
 #include "zephlor_serial/serial_port.h"
@@ -20,6 +21,8 @@ struct ServedLine {
   // reading cannot wedge the simulator or leave half a reply for the next. Otherwise (standard
   // output) replies wait until they are taken or a stop is requested.
   bool dropUnread = true;
+  // Held while the controller answers, when several lines share it (one per TCP connection).
+  std::mutex* sharedController = nullptr;
 };
 
 enum class ServeEnd { kStopped, kInputEnded, kLineFailed };

@@ -1,0 +1,54 @@
+#include "results.h"
+
+#include <nlohmann/json.hpp>
+
+namespace zephlor::ctl {
+
+std::string csvField(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return quoted + "\"";
+}
+
+void Results::record(const std::vector<Reading>& readings, const std::string& time) {
+  if (format_ == Format::kJson) {
+    nlohmann::ordered_json line = {{"time", time}};
+    line["values"] = nlohmann::ordered_json::object();
+    line["errors"] = nlohmann::ordered_json::object();
+    for (const Reading& reading : readings) {
+      if (!reading.failure.empty()) {
+        line["errors"][reading.column] = reading.failure;
+      } else if (reading.number && reading.value.find_first_of(".eEn") == std::string::npos) {
+        line["values"][reading.column] = std::stoll(reading.value);
+      } else if (reading.number) {
+        line["values"][reading.column] = std::stod(reading.value);
+      } else {
+        line["values"][reading.column] = reading.value;
+      }
+    }
+    // Replacement of invalid UTF-8, so a garbled reply in a message cannot spoil the line.
+    out_ << line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << std::endl;
+    return;
+  }
+  if (!headerWritten_) {
+    out_ << "time";
+    for (const std::string& column : columns_) out_ << "," << csvField(column);
+    out_ << ",errors\r\n";
+    headerWritten_ = true;
+  }
+  std::string errors;
+  out_ << time;
+  for (const std::string& column : columns_) {
+    std::string cell;
+    for (const Reading& reading : readings) {
+      if (reading.column != column) continue;
+      cell = reading.value;
+      if (!reading.failure.empty()) errors += (errors.empty() ? "" : "; ") + reading.failure;
+    }
+    out_ << "," << csvField(cell);
+  }
+  out_ << "," << csvField(errors) << "\r\n" << std::flush;
+}
+
+}  // namespace zephlor::ctl

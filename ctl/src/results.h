@@ -1,0 +1,50 @@
+// What zephlorctl reports, in the chosen format: text for a person (each command prints its own
+// lines), or one record per sample for files and spreadsheets: CSV with one header line, or JSON
+// Lines. A record holds the time, a value per column (an item as typed, such as
+// "station-level 1 2 3") and what failed. Each line is flushed as it is written.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "options.h"
+#include "zephlor_host/timestamp.h"
+
+namespace zephlor::ctl {
+
+struct Reading {
+  std::string column;
+  std::string value;    // empty when it failed
+  bool number = true;   // JSON: a number, or else a string
+  std::string failure;  // what failed; empty when nothing did
+};
+
+using host::timestampNow;
+
+class Results {
+ public:
+  Results(Format format, std::ostream& out) : format_(format), out_(out) {}
+
+  bool machineReadable() const { return format_ != Format::kText; }
+  std::ostream& text() { return out_; }
+
+  // The columns the records of this run may have, in order: the CSV header. Records fill those
+  // they have and leave the others empty.
+  void setColumns(std::vector<std::string> columns) { columns_ = std::move(columns); }
+
+  // One record, stamped with `time` (when its sample began).
+  void record(const std::vector<Reading>& readings, const std::string& time);
+  void record(const std::vector<Reading>& readings) { record(readings, timestampNow()); }
+
+ private:
+  Format format_;
+  std::ostream& out_;
+  std::vector<std::string> columns_;
+  bool headerWritten_ = false;
+};
+
+// A CSV field as RFC 4180 has it: quoted when it holds a comma, a quote or a line end.
+std::string csvField(const std::string& text);
+
+}  // namespace zephlor::ctl

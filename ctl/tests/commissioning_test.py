@@ -1,0 +1,137 @@
+#!/usr/bin/env python3
+"""zephlorctl's commissioning features end to end, with the real binaries: CSV and JSON Lines read
+back with the standard library's parsers, the fixed poll rate, retries, the strict reply check,
+TCP device servers (loopback only), defaults from the environment and the simulator's state file.
+Every child runs under a time limit. Prints a line per failure and "N passed, M failed".
+
+    commissioning_test.py ZEPHLORCTL ZEPHLOR_SIM
+"""
+import csv
+import datetime
+import io
+import json
+import os
+import subprocess
+import sys
+import tempfile
+
+CTL, SIM = sys.argv[1], sys.argv[2]
+LIMIT = 60
+results = {"passed": 0, "failed": 0}
+
+
+def check(name, condition, detail=""):
+    if condition:
+        results["passed"] += 1
+    else:
+        results["failed"] += 1
+        print(f"FAIL {name}: {detail}")
+
+
+def ctl(*arguments, env=None, stdin=""):
+    return subprocess.run([CTL, *arguments], input=stdin, capture_output=True, text=True,
+                          timeout=LIMIT, env=env)
+
+
+def instant(text):
+    return datetime.datetime.strptime(text, "%Y-%m-%dT%H:%M:%S.%fZ")
+
+
+# CSV: one header, a row per sample at a fixed rate, read back by a CSV parser.
+with tempfile.TemporaryDirectory() as folder:
+    output = os.path.join(folder, "poll.csv")
+    run = ctl("--sim", "--format", "csv", "--output", output, "poll", "led", "1", "2", "3",
+              "station-level", "1", "2", "3", "--interval", "200", "--count", "6")
+    check("csv poll succeeds", run.returncode == 0, run.stderr)
+    check("csv poll writes nothing on standard output", run.stdout == "", run.stdout)
+    check("poll ends with a summary", "poll: 6 samples, 0 failed, 0 overruns" in run.stderr,
+          run.stderr)
+    with open(output, newline="") as file:
+        rows = list(csv.reader(file))
+    check("csv header", rows[0] == ["time", "led 1 2 3", "station-level 1 2 3", "errors"], rows[0])
+    check("csv rows", len(rows) == 7 and all(row[1:] == ["0", "0", ""] for row in rows[1:]), rows)
+    starts = [instant(row[0]) for row in rows[1:]]
+    periods = [(b - a).total_seconds() * 1000 for a, b in zip(starts, starts[1:])]
+    check("poll period within 15 % of 200 ms", all(170 <= p <= 230 for p in periods), periods)
+
+# A failed read: an empty cell, and what failed in the errors column, quoting and all.
+run = ctl("--sim", "--sim-fault", "drop", "--timeout", "50", "--format", "csv", "read", "led", "1",
+          "2", "3")
+rows = list(csv.reader(io.StringIO(run.stdout)))
+message = run.stderr.splitlines()[0].removeprefix("zephlorctl: ")
+check("csv failed read", run.returncode == 7 and rows[1][1] == "" and rows[1][2] == message,
+      (run.returncode, rows, message))
+
+# JSON Lines: one object per read or info, read back by a JSON parser.
+run = ctl("--sim", "--format", "json", "run", "-",
+          stdin="write station-level 1 2 3 75\nread station-level 1 2 3\ninfo\n")
+lines = [json.loads(line) for line in run.stdout.splitlines()]
+check("json lines", run.returncode == 0 and len(lines) == 3, run.stdout + run.stderr)
+check("json read", lines[1]["values"] == {"station-level 1 2 3": 75} and lines[1]["errors"] == {},
+      lines[1])
+check("json info", lines[2]["values"]["driver"] == "Zephlor", lines[2])
+run = ctl("--sim", "--sim-fault", "garble", "--sim-seed", "2", "--format", "json", "read", "led",
+          "1", "2", "3")
+line = json.loads(run.stdout)
+check("json failure", run.returncode == 8 and line["values"] == {} and
+      "reply refused" in line["errors"]["led 1 2 3"], line)
+
+# Retries: half the replies dropped; a fixed seed makes the run repeat exactly.
+plain = ctl("--sim", "--sim-fault", "drop:0.5", "--sim-seed", "5", "--timeout", "50", "poll", "led",
+            "1", "2", "3", "--interval", "0", "--count", "8")
+retried = ctl("--sim", "--sim-fault", "drop:0.5", "--sim-seed", "5", "--timeout", "50", "--retries",
+              "6", "--trace", "poll", "led", "1", "2", "3", "--interval", "0", "--count", "8")
+check("without retries drops fail", plain.returncode == 7, plain.stderr)
+check("retries ride them out", retried.returncode == 0 and retried.stdout.count("=0") == 8,
+      retried.stdout + retried.stderr)
+check("the trace shows every attempt", retried.stderr.count("-> VLS# 1 2 3") > 8, retried.stderr)
+
+# The strict reply check: a warning by default, a failure with --strict.
+for fault in (["--sim-fault", "wrong-address"], ["--sim-fault", "garble", "--sim-seed", "28"]):
+    lenient = ctl("--sim", *fault, "read", "station-level", "1", "2", "3")
+    strict = ctl("--sim", *fault, "--strict", "read", "station-level", "1", "2", "3")
+    check(f"{fault[1]} warns", lenient.returncode == 0 and
+          "warning: station-level 1 2 3: reply names addresses" in lenient.stderr and
+          "request was 1 2 3" in lenient.stderr, lenient.stderr)
+    check(f"{fault[1]} fails with --strict", strict.returncode == 9, strict.stderr)
+
+# A TCP device server: the simulator on loopback, several connections, one controller.
+with tempfile.TemporaryDirectory() as folder:
+    state = os.path.join(folder, "state.txt")
+    with open(state, "w") as file:
+        file.write("# kept values\nthermostat 1 2 3 = -40\n")
+    server = subprocess.Popen([SIM, "--tcp", "0", "--state", state], stdout=subprocess.PIPE,
+                              text=True)
+    try:
+        address = server.stdout.readline().strip()
+        check("the simulator names its address", address.startswith("tcp:127.0.0.1:"), address)
+        write = ctl("--device", address, "write", "station-level", "1", "2", "3", "75")
+        read = ctl("--device", address, "read", "station-level", "1", "2", "3")
+        check("write and read over TCP", write.returncode == 0 and
+              read.stdout == "station-level 1 2 3: 75\n", write.stderr + read.stderr)
+        loaded = ctl("--device", address, "read", "thermostat", "1", "2", "3")
+        check("the state file's values", loaded.stdout == "thermostat 1 2 3: -40\n", loaded.stdout)
+        environment = dict(os.environ, ZEPHLOR_DEVICE=address, ZEPHLOR_TIMEOUT="500")
+        defaulted = ctl("read", "station-level", "1", "2", "3", env=environment)
+        check("the device from the environment", defaulted.returncode == 0, defaulted.stderr)
+        overridden = ctl("--timeout=abc", "read", "led", "1", "2", "3", env=environment)
+        check("the command line overrides it", overridden.returncode == 2, overridden.stderr)
+    finally:
+        server.terminate()
+        server.wait(timeout=LIMIT)
+    with open(state) as file:
+        kept = file.read()
+    check("the state is written back", "station-level 1 2 3 = 75" in kept and
+          "thermostat 1 2 3 = -40" in kept, kept)
+    refused = ctl("--device", address, "read", "led", "1", "2", "3")
+    check("a refused connection", refused.returncode == 4 and "Connection refused" in
+          refused.stderr, refused.stderr)
+    with open(state, "w") as file:
+        file.write("led 1 2 3 = 5\nswitch 1 2 = 1\n")
+    bad = subprocess.run([SIM, "--stdio", "--state", state], capture_output=True, text=True,
+                         timeout=LIMIT, stdin=subprocess.DEVNULL)
+    check("a malformed state file", bad.returncode == 2 and "state.txt:2:" in bad.stderr,
+          bad.stderr)
+
+print(f"{results['passed']} passed, {results['failed']} failed")
+sys.exit(1 if results["failed"] else 0)
