@@ -48,7 +48,7 @@ for file in zephlorctl.exe zephlor-sim.exe osterfell.dll wirelex.dll; do
 done
 for tool in zephlorctl.exe zephlor-sim.exe; do
   check "$tool imports only Windows' own DLLs" 1 "" \
-    bash -c "'$readobj' --coff-imports '$bin/$tool' | grep 'Name: .*\.dll' | grep -viE 'KERNEL32|msvcrt'"
+    bash -c "'$readobj' --coff-imports '$bin/$tool' | grep 'Name: .*\.dll' | grep -viE 'KERNEL32|msvcrt|WS2_32'"
 done
 
 # COM7: a Linux simulator's pseudo-terminal.
