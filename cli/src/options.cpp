@@ -24,42 +24,44 @@ size_t editDistance(const std::string& a, const std::string& b) {
   return row[b.size()];
 }
 
-std::string unknownOption(const std::string& name, const std::vector<OptionSpec>& specs) {
+std::string unknownOption(const std::string& name, const std::vector<OptionSpec>& definitions) {
   const std::string option = name.substr(0, name.find('='));
-  const std::string close = closestOption(option, specs);
+  const std::string close = closestOption(option, definitions);
   return "unknown option " + host::quotedBytes(option) +
          (close.empty() ? "" : " (did you mean " + close + "?)");
 }
 
 }  // namespace
 
-std::string closestOption(const std::string& name, const std::vector<OptionSpec>& specs) {
+std::string closestOption(const std::string& name, const std::vector<OptionSpec>& definitions) {
   std::string best;
   size_t bestDistance = 3;  // a typo or two, no more
-  for (const OptionSpec& spec : specs) {
-    const size_t distance = editDistance(name, spec.name);
+  for (const OptionSpec& definition : definitions) {
+    const size_t distance = editDistance(name, definition.name);
     if (distance < bestDistance) {
-      best = spec.name;
+      best = definition.name;
       bestDistance = distance;
     }
   }
   return best;
 }
 
-bool parseOptions(const std::vector<std::string>& arguments, const std::vector<OptionSpec>& specs,
-                  bool takesWords, ParsedOptions& parsed, std::string& error) {
+bool parseOptions(const std::vector<std::string>& arguments,
+                  const std::vector<OptionSpec>& definitions, bool takesWords,
+                  ParsedOptions& parsed, std::string& error) {
   CLI::App app;
   app.set_help_flag();  // each tool prints its own help
   app.allow_extras(true);
   app.allow_windows_style_options(false);  // on Windows too: /path is a word, not an option
   app.positionals_at_end(false);
-  std::deque<std::vector<std::string>> values(specs.size());
-  std::deque<int64_t> uses(specs.size(), 0);
-  for (size_t i = 0; i < specs.size(); ++i) {
-    const OptionSpec& spec = specs[i];
-    const std::string names =
-        spec.shortName != nullptr ? std::string(spec.shortName) + "," + spec.name : spec.name;
-    if (spec.valueName == nullptr) {
+  std::deque<std::vector<std::string>> values(definitions.size());
+  std::deque<int64_t> uses(definitions.size(), 0);
+  for (size_t i = 0; i < definitions.size(); ++i) {
+    const OptionSpec& definition = definitions[i];
+    const std::string names = definition.shortName != nullptr
+                                  ? std::string(definition.shortName) + "," + definition.name
+                                  : definition.name;
+    if (definition.valueName == nullptr) {
       app.add_flag(names, uses[i]);
     } else {
       app.add_option(names, values[i])
@@ -77,9 +79,9 @@ bool parseOptions(const std::vector<std::string>& arguments, const std::vector<O
     // Only an option without its value gets here: "--device: 1 required TEXT missing".
     const std::string what = failure.what();
     const std::string option = what.substr(0, what.find(':'));
-    for (const OptionSpec& spec : specs) {
-      if (option == spec.name && spec.valueName != nullptr) {
-        error = option + " needs " + spec.valueName;
+    for (const OptionSpec& definition : definitions) {
+      if (option == definition.name && definition.valueName != nullptr) {
+        error = option + " needs " + definition.valueName;
         return false;
       }
     }
@@ -89,21 +91,21 @@ bool parseOptions(const std::vector<std::string>& arguments, const std::vector<O
   for (const std::string& extra : app.remaining()) {
     if (extra == "--") continue;
     error = extra.size() > 1 && extra[0] == '-'
-                ? unknownOption(extra, specs)
+                ? unknownOption(extra, definitions)
                 : "unexpected " + host::quotedBytes(extra) + ": this takes options only";
     return false;
   }
-  for (size_t i = 0; i < specs.size(); ++i) {
-    const OptionSpec& spec = specs[i];
+  for (size_t i = 0; i < definitions.size(); ++i) {
+    const OptionSpec& definition = definitions[i];
     const size_t count =
-        spec.valueName == nullptr ? static_cast<size_t>(uses[i]) : values[i].size();
+        definition.valueName == nullptr ? static_cast<size_t>(uses[i]) : values[i].size();
     if (count == 0) continue;
-    if (count > 1 && !spec.repeatable) {
-      error = std::string(spec.name) + " is given more than once";
+    if (count > 1 && !definition.repeatable) {
+      error = std::string(definition.name) + " is given more than once";
       return false;
     }
-    parsed.given[spec.name] =
-        spec.valueName == nullptr ? std::vector<std::string>(count) : values[i];
+    parsed.given[definition.name] =
+        definition.valueName == nullptr ? std::vector<std::string>(count) : values[i];
   }
   return true;
 }

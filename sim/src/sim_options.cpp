@@ -63,7 +63,7 @@ constexpr long long kMostItems = 1048576;
 // may be given more than once, and how it changes the options (false with the value's form when
 // it is wrong), or else which simulator setting it is.
 struct OptionRow {
-  cli::OptionSpec spec;
+  cli::OptionSpec definition;
   bool (*apply)(SimOptions&, const std::string& value, std::string& form);
   const char* setting = nullptr;
 };
@@ -165,21 +165,22 @@ bool conflicts(const std::set<std::string>& given, std::string& error) {
 
 bool parseSimOptions(const std::vector<std::string>& arguments, SimOptions& options,
                      std::string& error) {
-  std::vector<cli::OptionSpec> specs;
-  for (const OptionRow& row : kOptions) specs.push_back(row.spec);
+  std::vector<cli::OptionSpec> definitions;
+  for (const OptionRow& row : kOptions) definitions.push_back(row.definition);
   cli::ParsedOptions parsed;
-  if (!cli::parseOptions(arguments, specs, false, parsed, error)) return false;
+  if (!cli::parseOptions(arguments, definitions, false, parsed, error)) return false;
   std::set<std::string> given;
   for (const OptionRow& row : kOptions) {
-    if (!parsed.has(row.spec.name)) continue;
-    given.insert(row.spec.name);
-    for (const std::string& value : parsed.given.at(row.spec.name)) {
+    if (!parsed.has(row.definition.name)) continue;
+    given.insert(row.definition.name);
+    for (const std::string& value : parsed.given.at(row.definition.name)) {
       std::string form;
       const bool applied = row.apply != nullptr
                                ? row.apply(options, value, form)
                                : applySimulatorSetting(row.setting, value, options.settings, form);
       if (!applied) {
-        error = std::string(row.spec.name) + " takes " + form + ", not " + host::quotedBytes(value);
+        error = std::string(row.definition.name) + " takes " + form + ", not " +
+                host::quotedBytes(value);
         return false;
       }
     }

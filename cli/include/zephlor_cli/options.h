@@ -29,10 +29,11 @@ struct ParsedOptions {
 
 // False with the explanation in `error` for an unknown or repeated option, one without its value,
 // or words where the tool takes none.
-bool parseOptions(const std::vector<std::string>& arguments, const std::vector<OptionSpec>& specs,
-                  bool takesWords, ParsedOptions& parsed, std::string& error);
+bool parseOptions(const std::vector<std::string>& arguments,
+                  const std::vector<OptionSpec>& definitions, bool takesWords,
+                  ParsedOptions& parsed, std::string& error);
 
-// The option of `specs` closest to the mistyped `name`, or "" when none is close.
-std::string closestOption(const std::string& name, const std::vector<OptionSpec>& specs);
+// The option of `definitions` closest to the mistyped `name`, or "" when none is close.
+std::string closestOption(const std::string& name, const std::vector<OptionSpec>& definitions);
 
 }  // namespace zephlor::cli
