@@ -59,6 +59,24 @@ expect "find_package consumer configures" "" \
   cmake -S "$work/consumer" -B "$work/consumer/build" -DCMAKE_PREFIX_PATH="$prefix"
 expect "find_package consumer builds" "" cmake --build "$work/consumer/build"
 expect "find_package consumer runs" "$expected" "$work/consumer/build/consumer"
+# The same program with the project as a subproject: the libraries alone are built, so neither
+# GoogleTest nor the tools' libraries are needed.
+mkdir -p "$work/subproject"
+cp "$work/consumer/main.c" "$work/subproject/"
+cat >"$work/subproject/CMakeLists.txt" <<CMAKE
+cmake_minimum_required(VERSION 3.25)
+project(subproject C CXX)
+add_subdirectory("$source_dir" zephlor)
+add_executable(consumer main.c)
+target_link_libraries(consumer PRIVATE wirelex::wirelex)
+CMAKE
+expect "subproject consumer configures without GoogleTest" "" \
+  cmake -S "$work/subproject" -B "$work/subproject/build" -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON \
+  -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON
+expect "subproject consumer builds" "" cmake --build "$work/subproject/build"
+expect "subproject consumer runs" "$expected" "$work/subproject/build/consumer"
+[[ -z $(find "$work/subproject/build" -name zephlorctl -o -name '*_tests') ]] && pass ||
+  fail "a subproject builds no tools and no tests"
 export PKG_CONFIG_PATH=$prefix/$libdir/pkgconfig
 expect "pkg-config consumer builds" "" bash -c \
   "cc '$work/consumer/main.c' -o '$work/pkg-consumer' \$(pkg-config --cflags --libs wirelex)"

@@ -40,8 +40,9 @@ int listenOnTcp(const SimOptions& options, const Serve& serve) {
     });
     Connection& connection = connections.emplace_back();
     connection.line = std::move(line);
+    // A client closing its connection is the end of its line, not a failure.
     connection.thread = std::thread([&serve, &connection, &controller, &name] {
-      serve(ServedLine{*connection.line, false, true, &controller}, name);
+      serve(ServedLine{*connection.line, true, true, &controller}, name);
       connection.done = true;
     });
   }
