@@ -2,13 +2,14 @@
 // outcome becomes the exit status.
 #include <algorithm>
 #include <cmath>
-#include <map>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <map>
 #include <sstream>
 
 #include "commands.h"
+#include "zephlor_host/timestamp.h"
 #include "zephlor_host/visible_bytes.h"
 #include "zephlor_serial/serial_port.h"
 #include "zephlor_serial/stop_request.h"
@@ -150,9 +151,9 @@ class PollSummary {
         << overruns_ << " overrun" << (overruns_ == 1 ? "" : "s");
     if (!replyTimes_.empty()) {
       std::sort(replyTimes_.begin(), replyTimes_.end());
-      err << ", reply time min " << milliseconds(replyTimes_.front()) << ", median "
-          << milliseconds(replyTimes_[replyTimes_.size() / 2]) << ", max "
-          << milliseconds(replyTimes_.back());
+      err << ", reply time min " << host::formatMilliseconds(replyTimes_.front()) << ", median "
+          << host::formatMilliseconds(replyTimes_[replyTimes_.size() / 2]) << ", max "
+          << host::formatMilliseconds(replyTimes_.back());
     }
     err << std::endl;
   }
@@ -171,11 +172,6 @@ class PollSummary {
       default:
         return "other";
     }
-  }
-  static std::string milliseconds(std::chrono::microseconds time) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f ms", static_cast<double>(time.count()) / 1000.0);
-    return text;
   }
 
   long long samples_ = 0;

@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "reply_check.h"
+#include "zephlor_host/timestamp.h"
 #include "zephlor_host/visible_bytes.h"
 #include "zephlor_serial/stop_request.h"
 
@@ -12,12 +13,6 @@ namespace zephlor::ctl {
 namespace {
 
 using host::quotedBytes;
-
-std::string milliseconds(std::chrono::microseconds elapsed) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.1f ms", static_cast<double>(elapsed.count()) / 1000.0);
-  return text;
-}
 
 }  // namespace
 
@@ -161,7 +156,7 @@ Outcome Session::attempt(const Item& item, RSDATA* records) {
       return failed(kWriteNotConfirmed, "the controller did not confirm the write: sent " +
                                             quotedBytes(result.request) + ", echo " +
                                             quotedBytes(result.reply) + " after " +
-                                            milliseconds(result.replyTime));
+                                            host::formatMilliseconds(result.replyTime));
   }
   return failed(kDeviceError, "unexpected transaction outcome");
 }

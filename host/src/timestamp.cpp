@@ -19,4 +19,10 @@ std::string timestampNow() {
   return withMillis;
 }
 
+std::string formatMilliseconds(std::chrono::microseconds duration) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f ms", static_cast<double>(duration.count()) / 1000.0);
+  return text;
+}
+
 }  // namespace zephlor::host

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <initializer_list>
 
+#include "../deadline.h"
 #include "stop_descriptor.h"
 #include "zephlor_serial/stop_request.h"
 
@@ -57,12 +58,8 @@ int stopDescriptor() {
 }
 
 int millisecondsUntil(std::chrono::steady_clock::time_point deadline) {
-  if (deadline == std::chrono::steady_clock::time_point::max()) return -1;
-  // Rounded up, so a wait does not wake just short of its deadline and spin.
-  const auto left =
-      std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-  if (left.count() <= 0) return 0;
-  return left.count() < 86400000 ? static_cast<int>(left.count()) : 86400000;
+  if (deadline == kNoDeadline) return -1;
+  return static_cast<int>(millisecondsLeft(deadline, 86400000));
 }
 
 bool sleepUntil(std::chrono::steady_clock::time_point deadline) {

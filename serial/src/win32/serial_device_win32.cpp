@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "../deadline.h"
 #include "zephlor_serial/serial_port.h"
 #include "zephlor_serial/stop_request.h"
 
@@ -16,9 +17,8 @@ constexpr DWORD kSliceMilliseconds = 50;
 
 std::string systemMessage(DWORD error) {
   char text[256] = {};
-  const DWORD length =
-      FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
-                     0, text, sizeof text, nullptr);
+  const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                      nullptr, error, 0, text, sizeof text, nullptr);
   std::string message(text, length);
   while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
                               message.back() == '.' || message.back() == ' ')) {
@@ -31,18 +31,16 @@ std::string systemMessage(DWORD error) {
 // bare COMn is given its \\.\ prefix.
 std::string deviceName(const std::string& path) {
   const bool bareCom = path.size() > 3 && _strnicmp(path.c_str(), "COM", 3) == 0 &&
-                       std::all_of(path.begin() + 3, path.end(),
-                                   [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+                       std::all_of(path.begin() + 3, path.end(), [](char c) {
+                         return std::isdigit(static_cast<unsigned char>(c));
+                       });
   return bareCom ? "\\\\.\\" + path : path;
 }
 
 // The slice of the wait until `deadline` to spend in one call: never more than a slice, so a
 // stop request is seen in time.
 DWORD sliceUntil(Deadline deadline) {
-  if (deadline == kNoDeadline) return kSliceMilliseconds;
-  const auto left =
-      std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-  return left.count() <= 0 ? 0 : static_cast<DWORD>(std::min<long long>(left.count(), kSliceMilliseconds));
+  return static_cast<DWORD>(millisecondsLeft(deadline, kSliceMilliseconds));
 }
 
 class ComLine : public ByteLine {

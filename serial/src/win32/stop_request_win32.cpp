@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 
+#include "../deadline.h"
 #include "zephlor_serial/stop_request.h"
 
 namespace zephlor::serial {
@@ -42,10 +43,9 @@ bool sleepUntil(std::chrono::steady_clock::time_point deadline) {
       WaitForSingleObject(stopEvent, INFINITE);
       continue;
     }
-    const auto left =
-        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return true;
-    WaitForSingleObject(stopEvent, static_cast<DWORD>(std::min<long long>(left.count(), 86400000)));
+    const long long left = millisecondsLeft(deadline, 86400000);
+    if (left == 0) return true;
+    WaitForSingleObject(stopEvent, static_cast<DWORD>(left));
   }
   return false;
 }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "../deadline.h"
 #include "../tcp_address.h"
 #include "zephlor_serial/serial_port.h"
 #include "zephlor_serial/stop_request.h"
@@ -43,12 +44,7 @@ std::string socketError(int error) {
 IoStatus waitSlice(SOCKET socket, bool forWriting, Deadline deadline) {
   for (;;) {
     if (stopRequested()) return IoStatus::kStopped;
-    long wait = kSliceMilliseconds;
-    if (deadline != kNoDeadline) {
-      const auto left =
-          std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-      wait = std::max<long>(0, std::min<long>(static_cast<long>(left.count()), wait));
-    }
+    const long wait = static_cast<long>(millisecondsLeft(deadline, kSliceMilliseconds));
     fd_set ready, failed;
     FD_ZERO(&ready);
     FD_ZERO(&failed);
