@@ -6,7 +6,6 @@
 #include <cstring>
 #include <ctime>
 #include <map>
-#include <sstream>
 
 #include "commands.h"
 #include "zephlor_host/timestamp.h"
@@ -46,24 +45,18 @@ Outcome readItem(Session& session, const Item& item, std::string& shown) {
   return outcome;
 }
 
+// Tells a failure, and what --lenient let through, on standard error.
 ExitCode report(const Outcome& outcome, std::ostream& err) {
+  if (!outcome.warning.empty()) err << "zephlorctl: warning: " << outcome.warning << std::endl;
   if (outcome.code != kSuccess) err << "zephlorctl: " << outcome.message << std::endl;
   return outcome.code;
 }
 
-// The value field of a set request line: the number after the item's address numbers.
-std::string valueOnTheLine(const std::string& request, int addressCount) {
-  std::istringstream fields(request.substr(request.find('#') + 1));
-  std::string field;
-  for (int i = 0; i <= addressCount && fields >> field; ++i) {
-  }
-  return field;
-}
-
-// A reading for the machine-readable results: the value, or what failed.
+// A reading for the machine-readable results: the value, or what failed, and any warning.
 Reading readingOf(const Item& item, const Outcome& outcome, const std::string& value) {
   const bool number = item.kind->kind != ItemKind::Firmware;
-  return {item.describe(), outcome.code == kSuccess ? value : "", number, outcome.message};
+  return {item.describe(), outcome.code == kSuccess ? value : "", number, outcome.message,
+          outcome.warning};
 }
 
 ExitCode runInfo(const Command& command, Session& session, std::ostream& out, std::ostream& err) {
@@ -76,7 +69,7 @@ ExitCode runInfo(const Command& command, Session& session, std::ostream& out, st
   const Outcome outcome = readItem(session, command.items[0], firmware);
   if (session.results().machineReadable()) {
     session.results().record(
-        {{"driver", driver, false, ""}, readingOf(command.items[0], outcome, firmware)});
+        {{"driver", driver, false, "", ""}, readingOf(command.items[0], outcome, firmware)});
   } else {
     out << "driver: " << driver << std::endl;
     if (outcome.code == kSuccess) out << "firmware: " << firmware << std::endl;
@@ -110,7 +103,7 @@ ExitCode runWrite(const Command& command, Session& session, std::ostream& out, s
     record.value = command.value;
   }
   Outcome outcome = session.transact(item, &record);
-  std::string written = valueOnTheLine(outcome.request, item.kind->addressCount);
+  std::string written = outcome.sentValue;
   if (outcome.code == kSuccess && item.kind->kind == ItemKind::Modifier) {
     outcome = readItem(session, item, written);
   }

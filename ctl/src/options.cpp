@@ -27,6 +27,7 @@ const std::vector<cli::OptionSpec> kOptions = {
     {"--trace", nullptr, nullptr},
     {"--retries", nullptr, "a number"},
     {"--strict", nullptr, nullptr},
+    {"--lenient", nullptr, nullptr},
     {"--format", nullptr, "text, csv or json"},
     {"--output", nullptr, "a file"},
     {"--u16", nullptr, nullptr},
@@ -57,7 +58,12 @@ bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& co
   commandLine.version = parsed.has("--version");
   connection.simulate = parsed.has("--sim");
   connection.trace = parsed.has("--trace");
-  connection.strict = parsed.has("--strict");
+  // --strict names the default, kept for the scripts that spell it out.
+  connection.lenient = parsed.has("--lenient");
+  if (connection.lenient && parsed.has("--strict")) {
+    error = "--lenient and --strict cannot be used together";
+    return false;
+  }
   if (parsed.has("--retries")) {
     if (!parseBounded(parsed.value("--retries"), 0, 100, number)) {
       error = "--retries takes a whole number from 0 to 100";

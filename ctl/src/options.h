@@ -19,8 +19,8 @@ struct ConnectionOptions {
   sim::SimulatorSettings simulator;  // for --sim
   std::string driverPath;            // empty: the plug-in beside the zephlorctl executable
   bool trace = false;
-  int retries = 0;      // further attempts after no reply, an incomplete reply or a refused frame
-  bool strict = false;  // a reply that differs from its request fails, not only warns
+  int retries = 0;       // further attempts after a missing or garbled reply
+  bool lenient = false;  // a reply for another item or with a field not a number only warns
 };
 
 enum class Format { kText, kCsv, kJson };

@@ -17,6 +17,7 @@ void Results::record(const std::vector<Reading>& readings, const std::string& ti
     line["values"] = nlohmann::ordered_json::object();
     line["errors"] = nlohmann::ordered_json::object();
     for (const Reading& reading : readings) {
+      if (!reading.warning.empty()) line["warnings"][reading.column] = reading.warning;
       if (!reading.failure.empty()) {
         line["errors"][reading.column] = reading.failure;
       } else if (reading.number && reading.value.find_first_of(".eEn") == std::string::npos) {
@@ -44,7 +45,9 @@ void Results::record(const std::vector<Reading>& readings, const std::string& ti
     for (const Reading& reading : readings) {
       if (reading.column != column) continue;
       cell = reading.value;
-      if (!reading.failure.empty()) errors += (errors.empty() ? "" : "; ") + reading.failure;
+      for (const std::string* note : {&reading.failure, &reading.warning}) {
+        if (!note->empty()) errors += (errors.empty() ? "" : "; ") + *note;
+      }
     }
     out_ << "," << csvField(cell);
   }

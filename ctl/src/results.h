@@ -18,6 +18,7 @@ struct Reading {
   std::string value;    // empty when it failed
   bool number = true;   // JSON: a number, or else a string
   std::string failure;  // what failed; empty when nothing did
+  std::string warning;  // what was let through (--lenient); empty when nothing was
 };
 
 using host::timestampNow;

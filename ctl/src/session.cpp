@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <iostream>
 
-#include "reply_check.h"
 #include "zephlor_host/timestamp.h"
 #include "zephlor_host/visible_bytes.h"
 #include "zephlor_serial/stop_request.h"
@@ -42,9 +41,9 @@ Session::Session() = default;
 Session::~Session() = default;
 
 Outcome Session::open(const ConnectionOptions& options) {
-  timeout_ = options.timeout;
+  rules_.timeout = options.timeout;
+  rules_.lenient = options.lenient;
   retries_ = options.retries;
-  strict_ = options.strict;
   std::string error;
   std::string driverPath = options.driverPath;
   if (driverPath.empty()) {
@@ -87,8 +86,10 @@ Outcome Session::open(const ConnectionOptions& options) {
 Outcome Session::transact(const Item& item, RSDATA* records) {
   for (int attempt = 0;; ++attempt) {
     Outcome outcome = this->attempt(item, records);
-    const bool worthAnother = outcome.code == kNoReply || outcome.code == kReplyRefused;
-    if (!worthAnother || attempt >= retries_ || serial::stopRequested()) return outcome;
+    if (!host::isGarbledOrMissing(outcome.verdict) || attempt >= retries_ ||
+        serial::stopRequested()) {
+      return outcome;
+    }
     if (trace_) {
       std::cerr << "zephlorctl: " << outcome.message << "; attempt " << attempt + 2 << " of "
                 << retries_ + 1 << std::endl;
@@ -96,69 +97,81 @@ Outcome Session::transact(const Item& item, RSDATA* records) {
   }
 }
 
+namespace {
+
+using host::TransactionOutcome;
+
+// What a verdict means to a person, and the exit status it gives.
+Outcome explained(const host::TransactionResult& result, std::chrono::milliseconds timeout) {
+  const auto outcome = [&](ExitCode code, const std::string& message) {
+    return Outcome{code, message};
+  };
+  const std::string timeoutText = std::to_string(timeout.count()) + " ms";
+  switch (result.outcome) {
+    case TransactionOutcome::kCompleted:
+      return outcome(kSuccess, "");
+    case TransactionOutcome::kNothingToSend:
+      return outcome(kUsage, "the driver has no request for this item");
+    case TransactionOutcome::kSendFailed:
+      return outcome(kDeviceError, "the line failed while sending " + quotedBytes(result.request) +
+                                       ": " + result.error);
+    case TransactionOutcome::kReceiveFailed:
+      return outcome(kDeviceError,
+                     "the line failed: " + result.error +
+                         (result.reply.empty() ? std::string(", no reply had arrived")
+                                               : ", after " + quotedBytes(result.reply)));
+    case TransactionOutcome::kInterrupted:
+      return outcome(stoppedExitCode(), "stopped while waiting on the line");
+    case TransactionOutcome::kNoReply:
+      return outcome(kNoReply, "no reply within " + timeoutText + " to " +
+                                   quotedBytes(result.request));
+    case TransactionOutcome::kIncomplete:
+      return outcome(kNoReply, "incomplete reply, no line end within " + timeoutText + ": " +
+                                   quotedBytes(result.reply) + " (" +
+                                   std::to_string(result.reply.size()) + " bytes)");
+    case TransactionOutcome::kTooLong:
+      return outcome(kReplyNotParsed, "reply too long, over " + std::to_string(host::kReplyCapacity) +
+                                          " bytes before its line end: " +
+                                          quotedBytes(result.reply.substr(0, 32)) + "...");
+    case TransactionOutcome::kTooShort:
+      return outcome(kReplyRefused, "reply refused, too short (" +
+                                        std::to_string(result.reply.size()) +
+                                        " bytes): " + quotedBytes(result.reply));
+    case TransactionOutcome::kNotAFrame:
+      return outcome(kReplyRefused, "reply refused, it does not begin with R, two letters and #: " +
+                                        quotedBytes(result.reply));
+    case TransactionOutcome::kOtherItem:
+    case TransactionOutcome::kNotANumber:
+      return outcome(kReplyNotParsed, result.error);
+    case TransactionOutcome::kNotParsed:
+      return outcome(kReplyNotParsed, "reply does not parse as an answer to " +
+                                          quotedBytes(result.request) + ": " +
+                                          quotedBytes(result.reply));
+    case TransactionOutcome::kNotConfirmed:
+      return outcome(kWriteNotConfirmed, "the controller did not confirm the write: sent " +
+                                             quotedBytes(result.request) + ", echo " +
+                                             quotedBytes(result.reply) + " after " +
+                                             host::formatMilliseconds(result.replyTime));
+  }
+  return outcome(kDeviceError, "unexpected transaction outcome");
+}
+
+}  // namespace
+
 Outcome Session::attempt(const Item& item, RSDATA* records) {
   IA address = item.address();
   const host::TransactionResult result =
-      host::runTransaction(driver(), address, records, *transport_, timeout_, trace_.get());
+      host::runTransaction(driver(), address, item.kind->addressCount, records, *transport_,
+                           rules_, trace_.get());
+  Outcome outcome = explained(result, rules_.timeout);
   const std::string what = item.describe() + ": ";
-  const auto failed = [&](ExitCode code, const std::string& message) {
-    Outcome outcome{code, what + message, result.request};
-    outcome.replyTime = result.replyTime;
-    outcome.replied = !result.reply.empty();
-    return outcome;
-  };
-  using host::TransactionOutcome;
-  switch (result.outcome) {
-    case TransactionOutcome::kCompleted: {
-      Outcome outcome = failed(kSuccess, "");
-      if (result.request.empty()) return outcome;  // the modifier: no line
-      const std::optional<std::string> difference =
-          replyDifference(result.request, result.reply, item.kind->addressCount,
-                          item.kind->kind == ItemKind::Firmware);
-      if (difference && strict_) return failed(kReplyNotParsed, *difference + " (--strict)");
-      if (difference) std::cerr << "zephlorctl: warning: " << what << *difference << std::endl;
-      outcome.message.clear();
-      return outcome;
-    }
-    case TransactionOutcome::kNothingToSend:
-      return failed(kUsage, "the driver has no request for this item");
-    case TransactionOutcome::kSendFailed:
-      return failed(kDeviceError, "the line failed while sending " + quotedBytes(result.request) +
-                                      ": " + result.error);
-    case TransactionOutcome::kReceiveFailed:
-      return failed(kDeviceError,
-                    "the line failed: " + result.error +
-                        (result.reply.empty() ? std::string(", no reply had arrived")
-                                              : ", after " + quotedBytes(result.reply)));
-    case TransactionOutcome::kInterrupted:
-      return failed(stoppedExitCode(), "stopped while waiting on the line");
-    case TransactionOutcome::kNoReply:
-      return failed(kNoReply, "no reply within " + std::to_string(timeout_.count()) + " ms to " +
-                                  quotedBytes(result.request));
-    case TransactionOutcome::kIncomplete:
-      return failed(kNoReply, "incomplete reply, no line end within " +
-                                  std::to_string(timeout_.count()) +
-                                  " ms: " + quotedBytes(result.reply) + " (" +
-                                  std::to_string(result.reply.size()) + " bytes)");
-    case TransactionOutcome::kRefused:
-      if (result.checkResult == 4) {
-        return failed(kReplyRefused, "reply refused, too short (" +
-                                         std::to_string(result.reply.size()) +
-                                         " bytes): " + quotedBytes(result.reply));
-      }
-      return failed(kReplyRefused, "reply refused, it does not begin with R, two letters and #: " +
-                                       quotedBytes(result.reply));
-    case TransactionOutcome::kNotParsed:
-      return failed(kReplyNotParsed, "reply does not parse as an answer to " +
-                                         quotedBytes(result.request) + ": " +
-                                         quotedBytes(result.reply));
-    case TransactionOutcome::kNotConfirmed:
-      return failed(kWriteNotConfirmed, "the controller did not confirm the write: sent " +
-                                            quotedBytes(result.request) + ", echo " +
-                                            quotedBytes(result.reply) + " after " +
-                                            host::formatMilliseconds(result.replyTime));
-  }
-  return failed(kDeviceError, "unexpected transaction outcome");
+  if (!outcome.message.empty()) outcome.message = what + outcome.message;
+  if (!result.warning.empty()) outcome.warning = what + result.warning + " (--lenient)";
+  outcome.request = result.request;
+  outcome.sentValue = result.sentValue;
+  outcome.verdict = result.outcome;
+  outcome.replyTime = result.replyTime;
+  return outcome;
 }
 
 ExitCode stoppedExitCode() {

@@ -17,15 +17,18 @@
 
 namespace zephlor::ctl {
 
+// A transaction's verdict as zephlorctl reports it.
 struct Outcome {
-  Outcome(ExitCode code_ = kSuccess, std::string message_ = "", std::string request_ = "")
-      : code(code_), message(std::move(message_)), request(std::move(request_)) {}
+  Outcome(ExitCode code_ = kSuccess, std::string message_ = "")
+      : code(code_), message(std::move(message_)) {}
 
   ExitCode code;
   std::string message;  // for a person, when code is not kSuccess
+  std::string warning;  // what --lenient let through, for a person; empty when nothing
   std::string request;  // the line sent, empty when none was
+  std::string sentValue;  // a write's value field as it went on the line
+  host::TransactionOutcome verdict = host::TransactionOutcome::kCompleted;
   std::chrono::microseconds replyTime{0};  // of the last attempt that got a reply
-  bool replied = false;                    // whether any reply (whole or not) arrived
 };
 
 // The exit status of a program that a stop request (a signal) ended: 130 for SIGINT, 143 for
@@ -43,9 +46,8 @@ class Session {
   const host::DriverEntryPoints& driver() const { return driver_.entryPoints(); }
 
   // Runs one transaction for `item` on `records` (five for a firmware read), again up to
-  // --retries times after no reply, an incomplete reply or a refused frame, and explains a
-  // failure in terms a person can act on. A reply that differs from its request is warned of on
-  // standard error, or with --strict fails.
+  // --retries times after a missing or garbled reply, and explains a failure in terms a person
+  // can act on.
   Outcome transact(const Item& item, RSDATA* records);
 
   // Where results go, in the format asked for.
@@ -60,9 +62,8 @@ class Session {
 
   Outcome attempt(const Item& item, RSDATA* records);
 
-  std::chrono::milliseconds timeout_{1000};
+  host::TransactionRules rules_;
   int retries_ = 0;
-  bool strict_ = false;
   host::DriverModule driver_;
   std::unique_ptr<serial::ByteLine> line_;
   std::unique_ptr<sim::ControllerModel> simController_;

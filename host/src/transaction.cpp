@@ -1,5 +1,7 @@
 #include "zephlor_host/transaction.h"
 
+#include "zephlor_host/reply_line.h"
+
 namespace zephlor::host {
 namespace {
 
@@ -7,6 +9,7 @@ namespace {
 constexpr unsigned kRequestCodeLineBuilt = 100;
 constexpr int kCheckAccepted = 0;
 constexpr int kCheckNothingReceived = 9;
+constexpr int kCheckTooShort = 4;
 constexpr int kParseCodeRefused = 99;
 constexpr unsigned char kStatusConfirmed = 0;
 
@@ -14,11 +17,31 @@ bool isModifierItem(const IA& item) {
   return item.fields.kind == static_cast<unsigned char>(ItemKind::Modifier);
 }
 
+TransactionOutcome outcomeOf(ReplyFault fault) {
+  return fault == ReplyFault::kOtherItem ? TransactionOutcome::kOtherItem
+                                         : TransactionOutcome::kNotANumber;
+}
+
 }  // namespace
 
-TransactionResult runTransaction(const DriverEntryPoints& driver, IA& item, RSDATA* records,
-                                 LineTransport& transport, std::chrono::milliseconds timeout,
-                                 TraceSink* trace) {
+bool isGarbledOrMissing(TransactionOutcome outcome) {
+  switch (outcome) {
+    case TransactionOutcome::kNoReply:
+    case TransactionOutcome::kIncomplete:
+    case TransactionOutcome::kTooLong:
+    case TransactionOutcome::kTooShort:
+    case TransactionOutcome::kNotAFrame:
+    case TransactionOutcome::kOtherItem:
+    case TransactionOutcome::kNotANumber:
+      return true;
+    default:
+      return false;
+  }
+}
+
+TransactionResult runTransaction(const DriverEntryPoints& driver, IA& item, int addressCount,
+                                 RSDATA* records, LineTransport& transport,
+                                 const TransactionRules& rules, TraceSink* trace) {
   TransactionResult result;
   const bool isWrite = records[0].direction != 0;
   char request[64] = {};
@@ -39,9 +62,10 @@ TransactionResult runTransaction(const DriverEntryPoints& driver, IA& item, RSDA
     return result;
   }
   result.request.assign(request, requestLength);
+  if (isWrite) result.sentValue = requestValueField(result.request, addressCount);
 
   transport.discardPendingInput();
-  switch (transport.send(request, requestLength, timeout, result.error)) {
+  switch (transport.send(request, requestLength, rules.timeout, result.error)) {
     case SendStatus::kSent:
       break;
     case SendStatus::kFailed:
@@ -54,7 +78,7 @@ TransactionResult runTransaction(const DriverEntryPoints& driver, IA& item, RSDA
   if (trace != nullptr) trace->sent(result.request);
 
   const auto started = std::chrono::steady_clock::now();
-  const ReceiveResult received = transport.receiveLine(reply, kReplyCapacity, timeout);
+  const ReceiveResult received = transport.receiveLine(reply, kReplyCapacity, rules.timeout);
   result.replyTime = std::chrono::duration_cast<std::chrono::microseconds>(
       std::chrono::steady_clock::now() - started);
   reply[received.length] = '\0';
@@ -70,8 +94,12 @@ TransactionResult runTransaction(const DriverEntryPoints& driver, IA& item, RSDA
     result.error = received.error;
     return result;
   }
-  // A reply cut off by the deadline may look like a whole one with a shorter value ("RGC# 1 2 3 7"
-  // of "... 75"): it is never handed to the driver.
+  // A reply cut off, by the deadline or by its length, may look like a whole one with a shorter
+  // value ("RGC# 1 2 3 7" of "... 75"): it is never handed to the driver.
+  if (received.overflowed) {
+    result.outcome = TransactionOutcome::kTooLong;
+    return result;
+  }
   if (received.length != 0 && !received.lineComplete) {
     result.outcome = TransactionOutcome::kIncomplete;
     return result;
@@ -84,8 +112,20 @@ TransactionResult runTransaction(const DriverEntryPoints& driver, IA& item, RSDA
       driver.check(item, receivedLength, checkValueA, checkValueB, reply, nullptr, 0);
   if (result.checkResult != kCheckAccepted) {
     result.outcome = result.checkResult == kCheckNothingReceived ? TransactionOutcome::kNoReply
-                                                                 : TransactionOutcome::kRefused;
+                     : result.checkResult == kCheckTooShort      ? TransactionOutcome::kTooShort
+                                                                 : TransactionOutcome::kNotAFrame;
     return result;
+  }
+
+  const bool firmware = item.fields.kind == static_cast<unsigned char>(ItemKind::Firmware);
+  ReplyReading reading = readReplyLine(result.request, result.reply, addressCount, firmware);
+  if (reading.fault != ReplyFault::kNone) {
+    if (!rules.lenient) {
+      result.outcome = outcomeOf(reading.fault);
+      result.error = std::move(reading.explanation);
+      return result;
+    }
+    result.warning = std::move(reading.explanation);
   }
 
   driver.get(item, ignored, result.recordCount, records, reply, result.parseCode, nullptr);

@@ -2,6 +2,8 @@
 // transaction can have, and that the driver is called in the host's order.
 #include "zephlor_host/transaction.h"
 
+#include "zephlor_host/visible_bytes.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -40,6 +42,7 @@ class ScriptedLine : public LineTransport {
     const Reply reply = replies.front();
     replies.pop_front();
     result.length = std::min(capacity, reply.bytes.size());
+    result.overflowed = reply.bytes.size() > capacity;
     memcpy(buffer, reply.bytes.data(), result.length);
     result.lineComplete = reply.lineComplete;
     result.failed = reply.hungUp;
@@ -56,15 +59,20 @@ class Transactions : public ::testing::Test {
   }
 
   TransactionResult run(unsigned char kind, float value, unsigned char direction,
-                        const ScriptedLine::Reply& reply) {
+                        const ScriptedLine::Reply& reply, bool lenient = false) {
     line_.replies.push_back(reply);
     IA item{};
     item.fields = {0, kind, 1, 2, 3, 4};
     records_[0] = RSDATA{};
     records_[0].value = value;
     records_[0].direction = direction;
-    return runTransaction(module_.entryPoints(), item, records_, line_,
-                          std::chrono::milliseconds(10), nullptr);
+    // The address numbers of the kinds used here: firmware 1, module profile 4, others 3.
+    const int addressCount = kind == 0 ? 1 : kind == 7 ? 4 : 3;
+    TransactionRules rules;
+    rules.timeout = std::chrono::milliseconds(10);
+    rules.lenient = lenient;
+    return runTransaction(module_.entryPoints(), item, addressCount, records_, line_, rules,
+                          nullptr);
   }
 
   DriverModule module_;
@@ -72,42 +80,67 @@ class Transactions : public ::testing::Test {
   RSDATA records_[5] = {};
 };
 
-TEST_F(Transactions, OutcomesOfReads) {
+// The verdict on every kind of reply, read and write: what the transport, the driver and the
+// host's own reading of the line each decide.
+TEST_F(Transactions, VerdictOnEveryKindOfReply) {
+  const std::string tooLong = "RGC#" + std::string(245, ' ') + " 1 2 3 75\r\n";
+  const std::string tooLongEcho = "RSW#" + std::string(245, ' ') + " 1 2 3 1\r\n";
   const struct {
     unsigned char kind;
+    unsigned char direction;
     ScriptedLine::Reply reply;
     TransactionOutcome outcome;
     int checkResult;
+    bool lenient = false;
   } cases[] = {
-      {3, {"RGC# 1 2 3 75\r\n"}, TransactionOutcome::kCompleted, 0},
-      {3, {""}, TransactionOutcome::kNoReply, 9},
-      {3, {"RGC", false}, TransactionOutcome::kIncomplete, -1},
-      {3, {"RGC# 1 2 3 7", false}, TransactionOutcome::kIncomplete, -1},
-      {3, {"RGC# 1 2", false, true}, TransactionOutcome::kReceiveFailed, -1},
-      {3, {"", false, false, true}, TransactionOutcome::kInterrupted, -1},
-      {3, {"RG\r\n"}, TransactionOutcome::kRefused, 4},
-      {3, {"XGC# 1 2 3 75\r\n"}, TransactionOutcome::kRefused, 10},
-      {3, {"RGS# 1 2 3 75\r\n"}, TransactionOutcome::kNotParsed, 0},
-      {7, {"RGC# 1 2 3 75\r\n"}, TransactionOutcome::kNothingToSend, -1},
+      {3, 0, {"RGC# 1 2 3 75\r\n"}, TransactionOutcome::kCompleted, 0},
+      {3, 0, {"RGC#1 2 3 -5\n"}, TransactionOutcome::kCompleted, 0},
+      {0, 0, {"RGV# 1 VER 2.10 11/22/33\r\n"}, TransactionOutcome::kCompleted, 0},
+      {3, 0, {""}, TransactionOutcome::kNoReply, 9},
+      {3, 0, {"RGC", false}, TransactionOutcome::kIncomplete, -1},
+      {3, 0, {"RGC# 1 2 3 7", false}, TransactionOutcome::kIncomplete, -1},
+      {3, 0, {tooLong}, TransactionOutcome::kTooLong, -1},
+      {6, 1, {tooLongEcho}, TransactionOutcome::kTooLong, -1},
+      {3, 0, {"RGC# 1 2", false, true}, TransactionOutcome::kReceiveFailed, -1},
+      {3, 0, {"", false, false, true}, TransactionOutcome::kInterrupted, -1},
+      {3, 0, {"RG\r\n"}, TransactionOutcome::kTooShort, 4},
+      {3, 0, {"XGC# 1 2 3 75\r\n"}, TransactionOutcome::kNotAFrame, 10},
+      {3, 0, {"RGS# 1 2 3 75\r\n"}, TransactionOutcome::kOtherItem, 0},
+      {3, 0, {"RGC# 9 9 9 75\r\n"}, TransactionOutcome::kOtherItem, 0},
+      {6, 1, {"RSW# 1 2 9 1\r\n"}, TransactionOutcome::kOtherItem, 0},
+      {3, 0, {"RGC# 1 2 3 7Y\r\n"}, TransactionOutcome::kNotANumber, 0},
+      {3, 0, {std::string("RGC# 1 2 3 7\0\r\n", 15)}, TransactionOutcome::kNotANumber, 0},
+      {3, 0, {"RGC# 1 2 3 75 99\r\n"}, TransactionOutcome::kNotANumber, 0},
+      {3, 0, {"RGC# 1 2 3\r\n"}, TransactionOutcome::kNotANumber, 0},
+      {3, 0, {"RGC# 1 2 3 99999999999\r\n"}, TransactionOutcome::kNotANumber, 0},
+      {0, 0, {"RGV# 1 VER 2.1O 11/22/33\r\n"}, TransactionOutcome::kNotANumber, 0},
+      {6, 1, {"RSW# 1 2 3 1Y\r\n"}, TransactionOutcome::kNotANumber, 0},
+      {6, 1, {"RSW# 1 2 3 0\r\n"}, TransactionOutcome::kNotConfirmed, 0},
+      // Let through by --lenient, the driver's own verdict stands.
+      {3, 0, {"RGC# 1 2 3 7Y\r\n"}, TransactionOutcome::kCompleted, 0, true},
+      {3, 0, {"RGS# 1 2 3 75\r\n"}, TransactionOutcome::kNotParsed, 0, true},
+      {7, 0, {"RGC# 1 2 3 75\r\n"}, TransactionOutcome::kNothingToSend, -1},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.reply.bytes);
+    SCOPED_TRACE(host::visibleBytes(c.reply.bytes) + (c.lenient ? " (lenient)" : ""));
     line_.replies.clear();
-    const TransactionResult result = run(c.kind, 0.0f, 0, c.reply);
+    const TransactionResult result =
+        run(c.kind, c.direction ? 1.0f : 0.0f, c.direction, c.reply, c.lenient);
     EXPECT_EQ(result.outcome, c.outcome);
     EXPECT_EQ(result.checkResult, c.checkResult);
+    const bool explained = c.outcome == TransactionOutcome::kOtherItem ||
+                           c.outcome == TransactionOutcome::kNotANumber;
+    EXPECT_EQ(result.error.empty(), !explained) << result.error;
+    EXPECT_EQ(result.warning.empty(), !c.lenient) << result.warning;
   }
   line_.replies.clear();
   EXPECT_EQ(run(3, 0.0f, 0, {"RGC# 1 2 3 75\r\n"}).request, "VGC# 1 2 3\r\n");
   EXPECT_EQ(records_[0].value, 75.0f);
   EXPECT_GT(line_.discards, 0) << "stale input is discarded before each request";
-}
-
-TEST_F(Transactions, OutcomesOfWrites) {
-  EXPECT_EQ(run(6, 1.0f, 1, {"RSW# 1 2 3 1\r\n"}).outcome, TransactionOutcome::kCompleted);
-  EXPECT_EQ(line_.sent.back(), "VSW# 1 2 3 1\r\n");
-  EXPECT_EQ(run(6, 1.0f, 1, {"RSW# 1 2 3 0\r\n"}).outcome, TransactionOutcome::kNotConfirmed);
-  EXPECT_EQ(records_[0].status, 1);
+  const TransactionResult write = run(6, 300.0f, 1, {"RSW# 1 2 3 44\r\n"});
+  EXPECT_EQ(line_.sent.back(), "VSW# 1 2 3 44\r\n");
+  EXPECT_EQ(write.sentValue, "44");
+  EXPECT_EQ(write.outcome, TransactionOutcome::kCompleted);
 }
 
 TEST_F(Transactions, ModifierNeedsNoLine) {

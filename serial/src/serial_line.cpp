@@ -80,7 +80,11 @@ host::ReceiveResult SerialLineTransport::receiveLine(char* buffer, size_t capaci
       result.error = read.message;
       break;
     }
-    if (result.length < capacity) buffer[result.length++] = byte;
+    if (result.length < capacity) {
+      buffer[result.length++] = byte;
+    } else {
+      result.overflowed = true;
+    }
     result.lineComplete = byte == '\n';
     if (!result.lineComplete && std::chrono::steady_clock::now() >= deadline) break;
   }

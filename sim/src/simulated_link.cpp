@@ -46,7 +46,11 @@ host::ReceiveResult SimulatedLink::receiveLine(char* buffer, size_t capacity,
     }
     const char byte = pending_.front().byte;
     pending_.pop_front();
-    if (result.length < capacity) buffer[result.length++] = byte;
+    if (result.length < capacity) {
+      buffer[result.length++] = byte;
+    } else {
+      result.overflowed = true;
+    }
     result.lineComplete = byte == '\n';
   }
   return result;

@@ -11,6 +11,7 @@ namespace zephlor::host {
 struct ReceiveResult {
   size_t length = 0;          // bytes stored in the caller's buffer
   bool lineComplete = false;  // the line end (LF) arrived before the deadline
+  bool overflowed = false;    // the line held more than `capacity` bytes; the rest was dropped
   bool failed = false;        // the line failed or the other end hung up; `error` says how
   bool interrupted = false;   // a stop was requested before the line end or the deadline
   std::string error;

@@ -10,6 +10,8 @@
 
 namespace zephlor::host {
 
+// The one verdict on a transaction. It is decided here, from the request, the raw reply bytes and
+// the driver's codes, and everything that reports a transaction formats this verdict alone.
 enum class TransactionOutcome {
   kCompleted,      // a read yielded its value(s), or a write was confirmed
   kNothingToSend,  // Set_xxx built no line for a kind that needs one
@@ -18,9 +20,24 @@ enum class TransactionOutcome {
   kInterrupted,    // a stop was requested while sending or receiving
   kNoReply,        // nothing arrived before the timeout (Check_xxx 9)
   kIncomplete,     // bytes arrived, but no line end before the timeout; never parsed
-  kRefused,        // Check_xxx refused the bytes received (4: too short, 10: wrong frame)
+  kTooLong,        // more bytes before the line end than any reply has; never parsed
+  kTooShort,       // Check_xxx refused the bytes received as too short (4)
+  kNotAFrame,      // Check_xxx refused the bytes received: not "R", two letters and "#" (10)
+  kOtherItem,      // the reply names another mnemonic or other address numbers than the request
+  kNotANumber,     // a field of the reply is missing or not wholly a number
   kNotParsed,      // Get_xxx could not parse the reply of a read (parseCode 99)
   kNotConfirmed,   // Get_xxx judged the acknowledgement of a write unconfirmed (status 1)
+};
+
+// Line noise or a stale reply rather than the controller's considered answer: asking again is
+// safe, for a write too, since it sends the same value.
+bool isGarbledOrMissing(TransactionOutcome outcome);
+
+struct TransactionRules {
+  std::chrono::milliseconds timeout{1000};
+  // A reply that names another item or carries a field that is not a number is let through to
+  // the driver, with `warning` saying what was wrong; by default it fails the transaction.
+  bool lenient = false;
 };
 
 // Sees every line as it crosses the wire, with the time since the transport was opened.
@@ -33,23 +50,26 @@ class TraceSink {
 
 struct TransactionResult {
   TransactionOutcome outcome = TransactionOutcome::kCompleted;
-  std::string request;   // the line sent, empty when none was built
-  std::string reply;     // the bytes received
-  int checkResult = -1;  // Check_xxx's result, -1 when it was not called
+  std::string request;     // the line sent, empty when none was built
+  std::string sentValue;   // a write's value field as it went on the line
+  std::string reply;       // the bytes received (at most kReplyCapacity of them)
+  int checkResult = -1;    // Check_xxx's result, -1 when it was not called
   int parseCode = 0;
   int recordCount = 0;
-  std::string error;  // the transport's explanation for kSendFailed and kReceiveFailed
+  std::string error;    // why, for kSendFailed, kReceiveFailed, kOtherItem and kNotANumber
+  std::string warning;  // what a lenient transaction let through, empty when nothing
   std::chrono::microseconds replyTime{0};  // from the end of sending to the end of receiving
 };
 
-// The longest reply a transaction keeps; longer lines are cut (the parsers read from the start).
+// More than any reply line of the controller can hold; a longer line is too long and never
+// parsed.
 constexpr size_t kReplyCapacity = 256;
 
-// Runs one transaction for `item` on `records` (five of them for a firmware read). A write is a
-// record with a non-zero `direction`. For the level modifier, which exchanges no line, it calls
-// Set_xxx and, for a write, Get_xxx.
-TransactionResult runTransaction(const DriverEntryPoints& driver, IA& item, RSDATA* records,
-                                 LineTransport& transport, std::chrono::milliseconds timeout,
-                                 TraceSink* trace);
+// Runs one transaction for `item`, whose request carries `addressCount` address numbers, on
+// `records` (five of them for a firmware read). A write is a record with a non-zero `direction`.
+// For the level modifier, which exchanges no line, it calls Set_xxx and, for a write, Get_xxx.
+TransactionResult runTransaction(const DriverEntryPoints& driver, IA& item, int addressCount,
+                                 RSDATA* records, LineTransport& transport,
+                                 const TransactionRules& rules, TraceSink* trace);
 
 }  // namespace zephlor::host
