@@ -1,6 +1,7 @@
 // Running zephlorctl's commands on a session: the transactions, what they print, and how their
 // outcome becomes the exit status.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -120,14 +121,50 @@ ExitCode runWrite(const Command& command, Session& session, std::ostream& out, s
   return report(outcome, err);
 }
 
+// Reply times of a poll that may run for months, in fixed memory: the least, the greatest, and
+// a histogram of 2 % wide bins for the median.
+class ReplyTimes {
+ public:
+  void add(std::chrono::microseconds time) {
+    least_ = count_ == 0 ? time : std::min(least_, time);
+    greatest_ = std::max(greatest_, time);
+    ++bins_[binOf(time)];
+    ++count_;
+  }
+  long long count() const { return count_; }
+  std::chrono::microseconds least() const { return least_; }
+  std::chrono::microseconds greatest() const { return greatest_; }
+  // The middle of the median's bin, within the times seen: exact to 2 %.
+  std::chrono::microseconds median() const {
+    long long seen = 0;
+    size_t bin = 0;
+    while (bin + 1 < bins_.size() && (seen += bins_[bin]) <= count_ / 2) ++bin;
+    const double middle = std::pow(kGrowth, static_cast<double>(bin) + 0.5);
+    const auto time = std::chrono::microseconds(static_cast<long long>(middle));
+    return std::clamp(time, least_, greatest_);
+  }
+
+ private:
+  static constexpr double kGrowth = 1.02;
+  static size_t binOf(std::chrono::microseconds time) {
+    const double micros = std::max(1.0, static_cast<double>(time.count()));
+    return std::min(kBins - 1, static_cast<size_t>(std::log(micros) / std::log(kGrowth)));
+  }
+  // 1.02^1200 microseconds is some 5 hours, beyond any reply timeout.
+  static constexpr size_t kBins = 1200;
+
+  std::array<long long, kBins> bins_{};
+  long long count_ = 0;
+  std::chrono::microseconds least_{0};
+  std::chrono::microseconds greatest_{0};
+};
+
 // What a poll saw, told on standard error at its end.
 class PollSummary {
  public:
   void add(const Outcome& outcome) {
     if (outcome.code != kSuccess) ++failures_[outcome.code];
-    if (outcome.code == kSuccess && !outcome.request.empty()) {
-      replyTimes_.push_back(outcome.replyTime);
-    }
+    if (outcome.code == kSuccess && !outcome.request.empty()) replyTimes_.add(outcome.replyTime);
   }
   void sampled() { ++samples_; }
   void overran() { ++overruns_; }
@@ -142,11 +179,10 @@ class PollSummary {
     }
     err << ", " << failed << " failed" << (kinds.empty() ? "" : " (" + kinds + ")") << ", "
         << overruns_ << " overrun" << (overruns_ == 1 ? "" : "s");
-    if (!replyTimes_.empty()) {
-      std::sort(replyTimes_.begin(), replyTimes_.end());
-      err << ", reply time min " << host::formatMilliseconds(replyTimes_.front()) << ", median "
-          << host::formatMilliseconds(replyTimes_[replyTimes_.size() / 2]) << ", max "
-          << host::formatMilliseconds(replyTimes_.back());
+    if (replyTimes_.count() != 0) {
+      err << ", reply time min " << host::formatMilliseconds(replyTimes_.least()) << ", median "
+          << host::formatMilliseconds(replyTimes_.median()) << ", max "
+          << host::formatMilliseconds(replyTimes_.greatest());
     }
     err << std::endl;
   }
@@ -170,7 +206,7 @@ class PollSummary {
   long long samples_ = 0;
   long long overruns_ = 0;
   std::map<ExitCode, size_t> failures_;
-  std::vector<std::chrono::microseconds> replyTimes_;
+  ReplyTimes replyTimes_;
 };
 
 // Samples at a fixed rate: one sample starts every interval after the one before it started, or
@@ -181,7 +217,7 @@ ExitCode runPoll(const Command& command, Session& session, std::ostream& out, st
   PollSummary summary;
   auto start = std::chrono::steady_clock::now();
   for (long long sample = 0; command.count == 0 || sample < command.count; ++sample) {
-    if (sample > 0) {
+    if (sample > 0 && command.interval.count() != 0) {
       start += command.interval;
       if (std::chrono::steady_clock::now() > start) {
         summary.overran();
@@ -213,7 +249,7 @@ ExitCode runPoll(const Command& command, Session& session, std::ostream& out, st
     if (!out || result == kDeviceError) break;
   }
   summary.tell(err);
-  if (!out) return kOutputFailed;
+  if (!out) return kOutputFailed;  // told by execute()
   return serial::stopRequested() ? stoppedExitCode() : result;
 }
 
@@ -227,11 +263,13 @@ ExitCode runFault(const Command& command, Session& session, std::ostream& out, s
   plan.probability = {};
   for (const std::string& setting : command.faults) sim::addFault(plan, setting);
   faults->setPlan(plan);
-  out << "simulator faults: " << (command.faults.empty() ? "none" : "");
+  // A note for the person watching, never a record among the results.
+  std::ostream& note = session.results().machineReadable() ? err : out;
+  note << "simulator faults: " << (command.faults.empty() ? "none" : "");
   for (size_t i = 0; i < command.faults.size(); ++i) {
-    out << (i == 0 ? "" : ", ") << command.faults[i];
+    note << (i == 0 ? "" : ", ") << command.faults[i];
   }
-  out << std::endl;
+  note << std::endl;
   return kSuccess;
 }
 
@@ -299,8 +337,10 @@ ExitCode listPorts(const Command& command, std::ostream& out) {
 ExitCode execute(const Command& command, Session& session, std::ostream& out, std::ostream& err) {
   const ExitCode code = dispatch(command, session, out, err);
   if (out.flush().fail() && command.verb != Command::Verb::kRun) {
-    err << "zephlorctl: cannot write the results: the output is closed or full" << std::endl;
-    return kOutputFailed;
+    std::string message;
+    const ExitCode failure = session.results().writeFailure(message);
+    err << "zephlorctl: " << message << std::endl;
+    return failure;
   }
   return code;
 }

@@ -1,16 +1,27 @@
 // zephlorctl: commissioning a Zephlor controller line from a terminal, through the driver
 // plug-in the host application uses.
-#include <cerrno>
-#include <cstring>
-#include <fstream>
+#include <filesystem>
 #include <iostream>
+#include <memory>
 
 #include "commands.h"
 #include "help.h"
 #include "options.h"
+#include "output_file.h"
 #include "session.h"
 #include "zephlor_serial/console.h"
 #include "zephlor_serial/stop_request.h"
+
+namespace {
+
+// Whether two names are one file (the same device and file number), as a script and the output
+// that would overwrite it.
+bool isSameFile(const std::string& first, const std::string& second) {
+  std::error_code ignored;
+  return second != "-" && std::filesystem::equivalent(first, second, ignored);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   using namespace zephlor;
@@ -37,31 +48,41 @@ int main(int argc, char** argv) {
     return kUsage;
   }
   if (command->verb == Command::Verb::kListPorts) return listPorts(*command, std::cout);
+  if (!commandLine.environmentError.empty()) {
+    std::cerr << "zephlorctl: " << commandLine.environmentError << std::endl;
+    return kUsage;
+  }
 
   // From here on a signal only asks for a stop: every wait ends, and the session is closed on the
   // way out, giving the device back with the settings it had.
   zephlor::serial::installStopHandlers();
   // Results go to standard output or --output FILE; standard error keeps the diagnostics.
   zephlor::serial::makeStandardOutputBinary();
-  std::ofstream file;
+  std::unique_ptr<OutputFile> file;
   if (!commandLine.output.file.empty()) {
-    file.open(commandLine.output.file, std::ios::out | std::ios::trunc | std::ios::binary);
-    if (!file) {
-      std::cerr << "zephlorctl: cannot write " << commandLine.output.file << ": "
-                << std::strerror(errno) << std::endl;
-      return kOutputFailed;
+    if (command->verb == Command::Verb::kRun && isSameFile(commandLine.output.file, command->file)) {
+      std::cerr << "zephlorctl: --output " << commandLine.output.file
+                << " is the script being run; it would be overwritten" << std::endl;
+      return kUsage;
     }
+    file = std::make_unique<OutputFile>(commandLine.output.file, commandLine.output.append);
   }
-  std::ostream& out = file.is_open() ? static_cast<std::ostream&>(file) : std::cout;
-  Results results(commandLine.output.format, out);
+  std::ostream fileStream(file.get());
+  std::ostream& out = file ? fileStream : std::cout;
+  Results results(commandLine.output.format, out, file.get());
   results.setColumns(columnsOf(*command));
 
   Session session;
   session.setResults(results);
   const Outcome opened = session.open(commandLine.connection);
+  if (zephlor::serial::stopRequested()) return stoppedExitCode();
   if (opened.code != kSuccess) {
     std::cerr << "zephlorctl: " << opened.message << std::endl;
     return opened.code;
+  }
+  if (file && !file->open()) {
+    std::cerr << "zephlorctl: " << file->failure() << std::endl;
+    return file->failureCode();
   }
   const ExitCode code = execute(*command, session, out, std::cerr);
   return zephlor::serial::stopRequested() ? stoppedExitCode() : code;

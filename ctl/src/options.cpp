@@ -1,9 +1,11 @@
 #include "options.h"
 
 #include <cstdlib>
+#include <map>
 #include <utility>
 
 #include "zephlor_cli/options.h"
+#include "zephlor_host/visible_bytes.h"
 #include "zephlor_serial/serial_port.h"
 
 namespace zephlor::ctl {
@@ -30,6 +32,7 @@ const std::vector<cli::OptionSpec> kOptions = {
     {"--lenient", nullptr, nullptr},
     {"--format", nullptr, "text, csv or json"},
     {"--output", nullptr, "a file"},
+    {"--append", nullptr, nullptr},
     {"--u16", nullptr, nullptr},
     {"--interval", nullptr, "milliseconds"},
     {"--count", nullptr, "a number"},
@@ -42,7 +45,10 @@ bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& co
   long long number = 0;
   cli::ParsedOptions parsed;
   if (!cli::parseOptions(arguments, kOptions, true, parsed, error)) return false;
-  // Defaults from the environment, where the command line says nothing.
+  // Defaults from the environment, where the command line says nothing. A wrong one is told as
+  // the variable's; it stops only a command that uses the line, never --help, --version or
+  // list-ports, so it is kept aside in `environmentError`.
+  std::map<std::string, std::string> variables;  // option -> the variable that gave it
   for (const auto& [variable, option] : {std::pair{"ZEPHLOR_DEVICE", "--device"},
                                          std::pair{"ZEPHLOR_BAUD", "--baud"},
                                          std::pair{"ZEPHLOR_TIMEOUT", "--timeout"}}) {
@@ -50,8 +56,20 @@ bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& co
     const bool simulated = parsed.has("--sim") && std::string(option) == "--device";
     if (value != nullptr && *value != '\0' && !parsed.has(option) && !simulated) {
       parsed.given[option] = {value};
+      variables[option] = variable;
     }
   }
+  // Says what is wrong with `option`'s value: an error, or the environment's error to keep aside.
+  const auto wrong = [&](const std::string& option, const std::string& what) {
+    const auto variable = variables.find(option);
+    if (variable == variables.end()) {
+      error = option + " " + what;
+      return false;
+    }
+    commandLine.environmentError = variable->second + " " + what + " (the environment has " +
+                                   host::quotedBytes(parsed.value(option)) + ")";
+    return true;
+  };
   ConnectionOptions& connection = commandLine.connection;
   commandLine.words = parsed.words;
   commandLine.help = parsed.has("--help");
@@ -82,21 +100,36 @@ bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& co
                                                    : Format::kText;
   }
   if (parsed.has("--output")) commandLine.output.file = parsed.value("--output");
-  if (parsed.has("--device")) connection.device = parsed.value("--device");
+  commandLine.output.append = parsed.has("--append");
+  if (commandLine.output.append && commandLine.output.file.empty()) {
+    error = "--append needs --output FILE";
+    return false;
+  }
+  if (parsed.has("--device")) {
+    const std::string problem = serial::deviceNameProblem(parsed.value("--device"));
+    if (problem.empty()) {
+      connection.device = parsed.value("--device");
+    } else if (!wrong("--device", "is wrong: " + problem)) {
+      return false;
+    }
+  }
   if (parsed.has("--baud")) {
     if (!parseBounded(parsed.value("--baud"), 1, 4000000, number) ||
         !serial::isSupportedBaud(static_cast<int>(number))) {
-      error = "--baud takes one of " + serial::supportedBauds();
+      if (!wrong("--baud", "takes one of " + serial::supportedBauds())) return false;
+    } else if (serial::isTcpAddress(connection.device) && variables.count("--baud") == 0) {
+      error = "--baud cannot be used with a tcp: device: the speed is the device server's setting";
       return false;
+    } else {
+      connection.baud = static_cast<int>(number);
     }
-    connection.baud = static_cast<int>(number);
   }
   if (parsed.has("--timeout")) {
-    if (!parseBounded(parsed.value("--timeout"), 1, 600000, number)) {
-      error = "--timeout takes milliseconds from 1 to 600000";
+    if (parseBounded(parsed.value("--timeout"), 1, 600000, number)) {
+      connection.timeout = std::chrono::milliseconds(number);
+    } else if (!wrong("--timeout", "takes milliseconds from 1 to 600000")) {
       return false;
     }
-    connection.timeout = std::chrono::milliseconds(number);
   }
   for (const auto& [option, values] : parsed.given) {
     if (option.rfind("--sim-", 0) != 0) continue;

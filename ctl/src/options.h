@@ -27,7 +27,8 @@ enum class Format { kText, kCsv, kJson };
 
 struct OutputOptions {
   Format format = Format::kText;
-  std::string file;  // empty: standard output
+  std::string file;     // empty: standard output
+  bool append = false;  // add to what the file holds, instead of replacing it
 };
 
 struct CommandLine {
@@ -36,6 +37,9 @@ struct CommandLine {
   std::vector<std::string> words;
   bool help = false;
   bool version = false;
+  // A wrong default from the environment (ZEPHLOR_BAUD=fast), which stops only a command that
+  // uses the line; empty when there is none.
+  std::string environmentError;
 };
 
 // False with a reason in `error` when an option or its value is wrong. ZEPHLOR_DEVICE,

@@ -11,6 +11,15 @@ std::string csvField(const std::string& text) {
   return quoted + "\"";
 }
 
+ExitCode Results::writeFailure(std::string& message) const {
+  if (file_ != nullptr && file_->failureCode() != kSuccess) {
+    message = file_->failure();
+    return file_->failureCode();
+  }
+  message = "cannot write the results: the output is closed or full";
+  return kOutputFailed;
+}
+
 void Results::record(const std::vector<Reading>& readings, const std::string& time) {
   if (format_ == Format::kJson) {
     nlohmann::ordered_json line = {{"time", time}};
@@ -32,11 +41,13 @@ void Results::record(const std::vector<Reading>& readings, const std::string& ti
     out_ << line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << std::endl;
     return;
   }
-  if (!headerWritten_) {
+  // A file appended to keeps the header it has.
+  const bool header = !headerWritten_ && (file_ == nullptr || file_->startsTheFile());
+  headerWritten_ = true;
+  if (header) {
     out_ << "time";
     for (const std::string& column : columns_) out_ << "," << csvField(column);
     out_ << ",errors\r\n";
-    headerWritten_ = true;
   }
   std::string errors;
   out_ << time;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "options.h"
+#include "output_file.h"
 #include "zephlor_host/timestamp.h"
 
 namespace zephlor::ctl {
@@ -25,7 +26,9 @@ using host::timestampNow;
 
 class Results {
  public:
-  Results(Format format, std::ostream& out) : format_(format), out_(out) {}
+  // `file`, when the results go to --output, tells whether it held records already.
+  Results(Format format, std::ostream& out, OutputFile* file = nullptr)
+      : format_(format), out_(out), file_(file) {}
 
   bool machineReadable() const { return format_ != Format::kText; }
   std::ostream& text() { return out_; }
@@ -38,9 +41,14 @@ class Results {
   void record(const std::vector<Reading>& readings, const std::string& time);
   void record(const std::vector<Reading>& readings) { record(readings, timestampNow()); }
 
+  // Why the results could not be written, and the exit status that gives (11 for an output
+  // another run holds, 12 otherwise).
+  ExitCode writeFailure(std::string& message) const;
+
  private:
   Format format_;
   std::ostream& out_;
+  OutputFile* file_;
   std::vector<std::string> columns_;
   bool headerWritten_ = false;
 };

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <iostream>
 #include <sstream>
+#include <string_view>
 
 #include "commands.h"
 #include "zephlor_host/visible_bytes.h"
@@ -63,6 +64,11 @@ bool readLines(const std::string& name, std::vector<ScriptLine>& lines, std::str
   }
   if (good && !line.empty()) lines.push_back({number, line});
   if (!fromStandardInput) std::fclose(file);
+  // Windows editors start a UTF-8 file with a byte-order mark; it is no part of the first line.
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  if (!lines.empty() && lines.front().text.compare(0, kByteOrderMark.size(), kByteOrderMark) == 0) {
+    lines.front().text.erase(0, kByteOrderMark.size());
+  }
   for (ScriptLine& each : lines) {
     const size_t start = each.text.find_first_not_of(" \t\r");
     each.text = start == std::string::npos
@@ -151,7 +157,7 @@ ExitCode runScript(const std::string& name, Session& session, std::ostream& out,
     }
     if (echo) out << "> " << shown << std::endl;
     const ExitCode code = execute(step.command, session, out, err);
-    if (code == kOutputFailed || code == kDeviceError || serial::stopRequested()) return code;
+    if (!out || code == kDeviceError || serial::stopRequested()) return code;
     if (step.expectFailure && code == kSuccess) {
       err << "zephlorctl: " << host::quotedBytes(name) << ":" << step.line->number
           << ": expected to fail, but it succeeded" << std::endl;

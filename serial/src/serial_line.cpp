@@ -2,6 +2,8 @@
 // host's transport over a byte line.
 #include "zephlor_serial/serial_port.h"
 
+#include "tcp_address.h"
+
 namespace zephlor::serial {
 namespace {
 
@@ -27,6 +29,18 @@ ExitCode exitCodeFor(OpenFailure failure) {
 }
 
 bool isTcpAddress(const std::string& device) { return device.rfind("tcp:", 0) == 0; }
+
+std::string deviceNameProblem(const std::string& device) {
+  std::string host, port;
+  if (isTcpAddress(device) && !splitTcpAddress(device, host, port)) {
+    return device + " is not of the form tcp:HOST:PORT, PORT 1 to 65535";
+  }
+  if (device.find("://") != std::string::npos) {
+    return device + " is not a form zephlor's tools take: a serial device (such as " +
+           "/dev/ttyUSB0 or COM7), or a raw TCP device server as tcp:HOST:PORT";
+  }
+  return "";
+}
 
 bool isSupportedBaud(int baud) {
   for (int supported : kSupportedBauds) {

@@ -177,6 +177,7 @@ bool ControllerModel::setValue(Register where, const ItemAddress& address, int32
   const auto key = std::make_pair(where, address);
   if (values_.size() >= maxItems_ && values_.count(key) == 0) return false;
   values_[key] = value;
+  ++changes_;
   return true;
 }
 

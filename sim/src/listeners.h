@@ -14,10 +14,12 @@ namespace zephlor::sim {
 
 // Serves `line`; `what` names it in a failure. Returns the exit status.
 using Serve = std::function<int(const ServedLine& line, const std::string& what)>;
+// Receives a line for --log.
+using Log = std::function<void(const std::string&)>;
 
 int listenOnPseudoTerminal(const SimOptions& options, const Serve& serve);
 int listenOnStandardStreams(const Serve& serve);
 // On every platform: TCP connections, each a line of its own.
-int listenOnTcp(const SimOptions& options, const Serve& serve);
+int listenOnTcp(const SimOptions& options, const Serve& serve, const Log& log);
 
 }  // namespace zephlor::sim

@@ -1,5 +1,7 @@
 // zephlor-sim: a Zephlor controller on a pseudo-terminal, a serial device or standard I/O.
 #include <iostream>
+#include <memory>
+#include <mutex>
 #include <string>
 
 #include "listeners.h"
@@ -29,24 +31,40 @@ int main(int argc, char** argv) {
   serial::installStopHandlers();
   sim::ControllerModel controller(options.settings.firmware, options.maxItems);
   sim::FaultInjector faults(options.settings.faults);
-  if (!options.stateFile.empty() && !sim::loadState(options.stateFile, controller, error)) {
-    std::cerr << "zephlor-sim: " << error << std::endl;
-    return kUsage;
+  // Every line, and the state keeper, take this while they use the controller.
+  std::mutex controllerLock;
+  // One log line at a time, whichever line it comes from.
+  std::mutex logLock;
+  const auto log = [&options, &logLock](const std::string& line) {
+    if (!options.log) return;
+    const std::lock_guard<std::mutex> held(logLock);
+    std::cerr << "zephlor-sim: " << host::timestampNow() << " " << line << std::endl;
+  };
+  std::unique_ptr<sim::StateKeeper> state;
+  if (!options.stateFile.empty()) {
+    ExitCode code = kSuccess;
+    state = sim::StateKeeper::open(options.stateFile, controller, controllerLock, code, error);
+    if (!state) {
+      std::cerr << "zephlor-sim: " << error << std::endl;
+      return code;
+    }
+    state->keepSaving([&logLock](const std::string& failure) {
+      const std::lock_guard<std::mutex> held(logLock);
+      std::cerr << "zephlor-sim: cannot save the state: " << failure << std::endl;
+    });
   }
   // The values go back into the state file however serving ends.
   const auto saved = [&](int status) {
-    if (!options.stateFile.empty() && !sim::saveState(options.stateFile, controller, error)) {
-      std::cerr << "zephlor-sim: " << error << std::endl;
+    if (state && !state->finish(error)) {
+      std::cerr << "zephlor-sim: cannot save the state: " << error << std::endl;
       return status == kSuccess ? static_cast<int>(kOutputFailed) : status;
     }
     return status;
   };
-  const auto log = [&options](const std::string& line) {
-    if (options.log)
-      std::cerr << "zephlor-sim: " << host::timestampNow() << " " << line << std::endl;
-  };
   const sim::Serve serve = [&](const sim::ServedLine& line, const std::string& what) {
-    const sim::ServeResult served = sim::serveLines(line, controller, faults, log);
+    sim::ServedLine shared = line;
+    shared.sharedController = &controllerLock;
+    const sim::ServeResult served = sim::serveLines(shared, controller, faults, log);
     if (served.end != sim::ServeEnd::kLineFailed) return static_cast<int>(kSuccess);
     std::cerr << "zephlor-sim: " << what << " failed: " << served.message << std::endl;
     return static_cast<int>(kDeviceError);
@@ -58,7 +76,7 @@ int main(int argc, char** argv) {
     case sim::Listen::kPty:
       return saved(sim::listenOnPseudoTerminal(options, serve));
     case sim::Listen::kTcp:
-      return saved(sim::listenOnTcp(options, serve));
+      return saved(sim::listenOnTcp(options, serve, log));
     case sim::Listen::kDevice: {
       serial::OpenResult opened = serial::openSerialDevice(options.device, options.baud);
       if (!opened.line) {

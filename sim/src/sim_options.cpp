@@ -25,7 +25,10 @@ Where it listens (one of; on Windows --device, such as --device COM8, or --tcp):
   --tcp [ADDRESS:]PORT
                       serve TCP, as a serial device server does (ADDRESS 127.0.0.1 unless
                       given, PORT 0 for any free one), and print tcp:ADDRESS:PORT on the first
-                      line; every connection is a line of its own, all with one controller
+                      line; every connection is a line of its own, all with one controller.
+                      An IPv6 ADDRESS is written in brackets: [::1]:4001
+  --max-clients N     with --tcp: serve at most N connections at once (default 64); one more
+                      is accepted and closed at once, with a --log line
 
 The controller:
   --firmware-version MAJOR.MINOR   version in the firmware reply (default 1.0)
@@ -40,9 +43,15 @@ Faults, drawn per reply from a seeded generator so a run repeats exactly:
   --seed N            seed of the generator (default 1)
 
 Other:
-  --state FILE        load the item values from FILE at start (if it exists) and write them
-                      back at exit: one item a line, such as "station-level 1 2 3 = 75"
-  --log               one line per request on standard error, with its time
+  --state FILE        keep the item values in FILE: loaded at start (if it exists), saved within
+                      a second of every change and at exit, one item a line, such as
+                      "station-level 1 2 3 = 75", # lines kept. FILE must be a regular file (or
+                      none yet) in a folder that can be written; it is held against a second
+                      simulator (exit 11) and replaced whole by a new file renamed over it, so
+                      a confirmed write survives even a crash. Through a link, the target is
+                      replaced
+  --log               one line per request, and per connection made or ended, on standard
+                      error, with its time
   --version, -V       the simulator's version
   --help, -h          this text
 
@@ -50,9 +59,10 @@ It runs until interrupted or, with --stdio, until its input ends. A request line
 of the controller's gets no reply, and neither does a line longer than any request. A reply the
 line cannot take at once (nobody reads it) is dropped, as on a line without flow control.
 
-Exit status: 0 when stopped or when standard input ends, 2 for a wrong command line, 4 no such
-device, 5 no permission to open it, 6 the device or pseudo-terminal failed, 11 the device is in
-use by another program.
+Exit status: 0 when stopped or when standard input ends, 2 for a wrong command line or state
+file, 4 no such device, 5 no permission to open it, 6 the device or pseudo-terminal failed, 11
+the device or the state file is in use by another program, 12 the state file cannot be kept
+(not a regular file, not writable, unreadable) or could not be saved.
 )";
 
 namespace {
@@ -89,6 +99,11 @@ const OptionRow kOptions[] = {
        form = "[ADDRESS:]PORT, the port from 0 (any free one) to 65535";
        const size_t colon = value.rfind(':');
        if (colon != std::string::npos) o.tcpAddress = value.substr(0, colon);
+       // An IPv6 address is written in brackets, as the simulator prints it: [::1]:4001.
+       const std::string& address = o.tcpAddress;
+       if (address.size() > 2 && address.front() == '[' && address.back() == ']') {
+         o.tcpAddress = address.substr(1, address.size() - 2);
+       }
        long long port = 0;
        if (o.tcpAddress.empty() ||
            !host::parseBounded(value.substr(colon == std::string::npos ? 0 : colon + 1), 0, 65535,
@@ -120,6 +135,14 @@ const OptionRow kOptions[] = {
        o.maxItems = static_cast<size_t>(items);
        return true;
      }},
+    {{"--max-clients", nullptr, "a number"},
+     [](SimOptions& o, const std::string& value, std::string& form) {
+       form = "a whole number from 1 to 4096";
+       long long clients = 0;
+       if (!host::parseBounded(value, 1, 4096, clients)) return false;
+       o.maxClients = static_cast<int>(clients);
+       return true;
+     }},
     {{"--state", nullptr, "a file"},
      [](SimOptions& o, const std::string& value, std::string& form) {
        form = "a file";
@@ -146,7 +169,8 @@ bool conflicts(const std::set<std::string>& given, std::string& error) {
   static const char* const kPairs[][2] = {
       {"--pty", "--device"}, {"--pty", "--stdio"}, {"--device", "--stdio"}, {"--link", "--device"},
       {"--link", "--stdio"}, {"--baud", "--pty"},  {"--baud", "--stdio"},   {"--tcp", "--pty"},
-      {"--tcp", "--device"}, {"--tcp", "--stdio"}, {"--tcp", "--link"},
+      {"--tcp", "--device"}, {"--tcp", "--stdio"}, {"--tcp", "--link"}, {"--max-clients", "--pty"},
+      {"--max-clients", "--device"}, {"--max-clients", "--stdio"},
   };
   for (const auto& pair : kPairs) {
     if (given.count(pair[0]) != 0 && given.count(pair[1]) != 0) {

@@ -21,6 +21,7 @@ struct SimOptions {
   int baud = 9600;
   bool log = false;
   size_t maxItems = kDefaultMaxItems;
+  int maxClients = 64;  // --tcp: connections served at once; more are closed at once
   SimulatorSettings settings;
   bool help = false;
   bool version = false;

@@ -1,9 +1,6 @@
 #include "state_file.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fstream>
+#include <chrono>
 #include <sstream>
 
 #include "zephlor_host/visible_bytes.h"
@@ -11,6 +8,8 @@
 
 namespace zephlor::sim {
 namespace {
+
+constexpr const char* kHeading = "# zephlor-sim state: one item a line, KIND ADDRESS... = VALUE";
 
 // One line's item and value; false with what is wrong.
 bool parseLine(const std::string& line, ControllerModel& controller, std::string& error) {
@@ -52,47 +51,121 @@ bool parseLine(const std::string& line, ControllerModel& controller, std::string
 
 }  // namespace
 
-bool loadState(const std::string& path, ControllerModel& controller, std::string& error) {
-  std::ifstream file(path);
-  if (!file) {
-    if (errno == ENOENT) return true;
-    error = "cannot read " + path + ": " + std::strerror(errno);
-    return false;
-  }
-  std::string line;
-  for (int number = 1; std::getline(file, line); ++number) {
-    const size_t start = line.find_first_not_of(" \t\r");
-    if (start == std::string::npos || line[start] == '#') continue;
-    if (!parseLine(line, controller, error)) {
-      error = path + ":" + std::to_string(number) + ": " + error;
+bool parseState(const std::string& text, ControllerModel& controller,
+                std::vector<std::string>& comments, std::string& error) {
+  size_t start = 0;
+  for (int number = 1; start < text.size(); ++number) {
+    const size_t end = std::min(text.find('\n', start), text.size());
+    if (end - start > kLongestStateLine) {
+      error = std::to_string(number) + ": longer than " + std::to_string(kLongestStateLine) +
+              " bytes";
+      return false;
+    }
+    std::string line = text.substr(start, end - start);
+    start = end + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const size_t first = line.find_first_not_of(" \t");
+    if (first == std::string::npos) continue;
+    if (line[first] == '#') {
+      comments.push_back(line);
+    } else if (!parseLine(line, controller, error)) {
+      error = std::to_string(number) + ": " + error;
       return false;
     }
   }
   return true;
 }
 
-bool saveState(const std::string& path, const ControllerModel& controller, std::string& error) {
-  const std::string temporary = path + ".new";
-  {
-    std::ofstream file(temporary, std::ios::trunc);
-    file << "# zephlor-sim state: one item a line, KIND ADDRESS... = VALUE\n";
-    for (const auto& [key, value] : controller.values()) {
-      file << registerName(key.first);
-      for (int i = 0; i < addressCount(key.first); ++i) {
-        file << " " << static_cast<int>(key.second[static_cast<size_t>(i)]);
-      }
-      file << " = " << value << "\n";
+std::string formatState(const ControllerModel& controller,
+                        const std::vector<std::string>& comments) {
+  std::string text;
+  for (const std::string& comment : comments) text += comment + "\n";
+  for (const auto& [key, value] : controller.values()) {
+    text += registerName(key.first);
+    for (int i = 0; i < addressCount(key.first); ++i) {
+      text += " " + std::to_string(key.second[static_cast<size_t>(i)]);
     }
-    if (!file.flush()) {
-      error = "cannot write " + temporary + ": " + std::strerror(errno);
-      return false;
-    }
+    text += " = " + std::to_string(value) + "\n";
   }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    error = "cannot replace " + path + ": " + std::strerror(errno);
+  return text;
+}
+
+std::unique_ptr<StateKeeper> StateKeeper::open(const std::string& path,
+                                               ControllerModel& controller,
+                                               std::mutex& controllerLock, ExitCode& code,
+                                               std::string& error) {
+  serial::FileStatus status;
+  std::unique_ptr<serial::StateFile> file = serial::openStateFile(path, status);
+  std::string text;
+  if (file) status = file->read(text, kLargestStateFile);
+  if (!status.ok()) {
+    code = status.failure == serial::FileFailure::kInUse ? kDeviceInUse : kOutputFailed;
+    error = (status.failure == serial::FileFailure::kInUse ? "state file in use: " : "") +
+            status.message;
+    return nullptr;
+  }
+  std::vector<std::string> comments;
+  if (!parseState(text, controller, comments, error)) {
+    code = kUsage;
+    error = path + ":" + error;
+    return nullptr;
+  }
+  if (comments.empty()) comments.push_back(kHeading);
+  return std::unique_ptr<StateKeeper>(
+      new StateKeeper(std::move(file), controller, controllerLock, std::move(comments)));
+}
+
+StateKeeper::StateKeeper(std::unique_ptr<serial::StateFile> file, ControllerModel& controller,
+                         std::mutex& controllerLock, std::vector<std::string> comments)
+    : file_(std::move(file)),
+      controller_(controller),
+      controllerLock_(controllerLock),
+      comments_(std::move(comments)),
+      savedChanges_(controller.changes()) {}
+
+StateKeeper::~StateKeeper() {
+  std::string ignored;
+  finish(ignored);
+}
+
+bool StateKeeper::saveIfChanged(std::string& error) {
+  std::string text;
+  uint64_t changes = 0;
+  {
+    const std::lock_guard<std::mutex> held(controllerLock_);
+    changes = controller_.changes();
+    if (changes == savedChanges_) return true;
+    text = formatState(controller_, comments_);
+  }
+  const serial::FileStatus status = file_->replace(text);
+  if (!status.ok()) {
+    error = status.message;
     return false;
   }
+  savedChanges_ = changes;
   return true;
+}
+
+void StateKeeper::keepSaving(Log log) {
+  saver_ = std::thread([this, log] {
+    std::unique_lock<std::mutex> held(stopLock_);
+    std::string lastError;
+    while (!stopped_.wait_for(held, std::chrono::seconds(1), [this] { return stopping_; })) {
+      std::string error;
+      if (!saveIfChanged(error) && error != lastError) log(error);
+      lastError = error;
+    }
+  });
+}
+
+bool StateKeeper::finish(std::string& error) {
+  {
+    const std::lock_guard<std::mutex> held(stopLock_);
+    stopping_ = true;
+  }
+  stopped_.notify_all();
+  if (saver_.joinable()) saver_.join();
+  return saveIfChanged(error);
 }
 
 }  // namespace zephlor::sim

@@ -80,6 +80,10 @@ OpenResult openSerialDevice(const std::string& path, int baud);
 // A raw TCP serial device server, named tcp:HOST:PORT: the bytes on its socket are the line's.
 bool isTcpAddress(const std::string& device);
 
+// What is wrong with how `device` is written, for a person; empty when nothing is: a port of
+// tcp:HOST:PORT outside 1 to 65535, or a URL form (socket://, rfc2217://) that is not taken.
+std::string deviceNameProblem(const std::string& device);
+
 // Opens `device`: a serial device as openSerialDevice does, or a connection to a device server
 // (tcp:HOST:PORT) made within `timeout`. A refused connection is kNotFound, an unreachable host
 // or no answer kOther, with the system's reason.
@@ -91,8 +95,9 @@ class TcpListener {
   virtual ~TcpListener() = default;
   // ADDRESS:PORT as it listens, the port filled in when any free one was asked for.
   virtual std::string address() const = 0;
-  // The next connection; null when a stop was requested first or accepting failed (`error`).
-  virtual std::unique_ptr<ByteLine> accept(std::string& error) = 0;
+  // The next connection, and the address of its peer; null when a stop was requested first or
+  // accepting failed (`error`). Running out of descriptors is waited out, never a failure.
+  virtual std::unique_ptr<ByteLine> accept(std::string& error, std::string& peer) = 0;
 };
 
 // Listens on `address` (such as 127.0.0.1) and `port` (0: any free one); null with a reason when

@@ -7,6 +7,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <string.h>
+#include <stdlib.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -17,6 +18,9 @@
 
 namespace zephlor::serial {
 namespace {
+
+// How long to wait before accepting again when the process is out of descriptors.
+constexpr std::chrono::milliseconds kBackOff{100};
 
 struct Addresses {
   addrinfo* list = nullptr;
@@ -36,17 +40,37 @@ bool waitFor(int fd, short events, Deadline deadline) {
   }
 }
 
+// The address of a socket's peer, numerically.
+std::string addressText(const sockaddr* address, socklen_t size) {
+  char host[NI_MAXHOST] = "?";
+  char port[NI_MAXSERV] = "?";
+  getnameinfo(address, size, host, sizeof host, port, sizeof port, NI_NUMERICHOST | NI_NUMERICSERV);
+  return hostAndPort(host, std::atoi(port));
+}
+
 class PosixListener : public TcpListener {
  public:
   PosixListener(int fd, std::string address) : fd_(fd), address_(std::move(address)) {}
   ~PosixListener() override { close(fd_); }
   std::string address() const override { return address_; }
 
-  std::unique_ptr<ByteLine> accept(std::string& error) override {
+  std::unique_ptr<ByteLine> accept(std::string& error, std::string& peer) override {
     for (;;) {
       if (!waitFor(fd_, POLLIN, kNoDeadline)) return nullptr;
-      const int connection = accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-      if (connection >= 0) return std::make_unique<FdLine>(connection);
+      sockaddr_storage from{};
+      socklen_t size = sizeof from;
+      const int connection =
+          accept4(fd_, reinterpret_cast<sockaddr*>(&from), &size, SOCK_CLOEXEC | SOCK_NONBLOCK);
+      if (connection >= 0) {
+        peer = addressText(reinterpret_cast<const sockaddr*>(&from), size);
+        return std::make_unique<FdLine>(connection);
+      }
+      // Out of descriptors or memory: the server goes on, and accepts again once clients have
+      // gone and given theirs back.
+      if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+        if (!sleepUntil(std::chrono::steady_clock::now() + kBackOff)) return nullptr;
+        continue;
+      }
       if (errno != EINTR && errno != EAGAIN && errno != ECONNABORTED) {
         error = std::string("accepting failed: ") + strerror(errno);
         return nullptr;
@@ -67,7 +91,7 @@ OpenResult openLine(const std::string& device, int baud, std::chrono::millisecon
   std::string host, port;
   if (!splitTcpAddress(device, host, port)) {
     result.failure = OpenFailure::kNotFound;
-    result.message = device + " is not of the form tcp:HOST:PORT";
+    result.message = device + " is not of the form tcp:HOST:PORT, PORT 1 to 65535";
     return result;
   }
   addrinfo hints{};
@@ -81,11 +105,15 @@ OpenResult openLine(const std::string& device, int baud, std::chrono::millisecon
     return result;
   }
   const Deadline deadline = std::chrono::steady_clock::now() + timeout;
-  std::string reason = "no address";
+  ConnectFailures failures;
   for (const addrinfo* address = addresses.list; address != nullptr; address = address->ai_next) {
+    const std::string shown = addressText(address->ai_addr, address->ai_addrlen);
     const int fd = socket(address->ai_family, address->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK,
                           address->ai_protocol);
-    if (fd < 0) continue;
+    if (fd < 0) {
+      failures.add(shown, strerror(errno), false);
+      continue;
+    }
     auto line = std::make_unique<FdLine>(fd);
     int error = 0;
     if (connect(fd, address->ai_addr, address->ai_addrlen) != 0) {
@@ -104,12 +132,13 @@ OpenResult openLine(const std::string& device, int baud, std::chrono::millisecon
       result.line = std::move(line);
       return result;
     }
-    result.failure = error == ECONNREFUSED ? OpenFailure::kNotFound : OpenFailure::kOther;
-    reason = error == ETIMEDOUT ? "no connection within " + std::to_string(timeout.count()) + " ms"
-                                : strerror(error);
+    if (stopRequested()) break;
+    failures.add(shown,
+                 error == ETIMEDOUT ? "no connection within " + std::to_string(timeout.count()) + " ms"
+                                    : strerror(error),
+                 error == ECONNREFUSED);
   }
-  result.message = "cannot connect to " + device + ": " + reason;
-  return result;
+  return failures.result(device);
 }
 
 std::unique_ptr<TcpListener> listenTcp(const std::string& address, int port, std::string& error) {
@@ -129,7 +158,7 @@ std::unique_ptr<TcpListener> listenTcp(const std::string& address, int port, std
                         chosen->ai_protocol);
   const int on = 1;
   if (fd < 0 || setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
-      bind(fd, chosen->ai_addr, chosen->ai_addrlen) != 0 || listen(fd, 8) != 0) {
+      bind(fd, chosen->ai_addr, chosen->ai_addrlen) != 0 || listen(fd, SOMAXCONN) != 0) {
     error = "cannot listen on " + address + ":" + std::to_string(port) + ": " + strerror(errno);
     if (fd >= 0) close(fd);
     return nullptr;
@@ -140,8 +169,7 @@ std::unique_ptr<TcpListener> listenTcp(const std::string& address, int port, std
   const int boundPort = ntohs(bound.ss_family == AF_INET6
                                   ? reinterpret_cast<const sockaddr_in6*>(&bound)->sin6_port
                                   : reinterpret_cast<const sockaddr_in*>(&bound)->sin_port);
-  const std::string shown = chosen->ai_family == AF_INET6 ? "[" + address + "]" : address;
-  return std::make_unique<PosixListener>(fd, shown + ":" + std::to_string(boundPort));
+  return std::make_unique<PosixListener>(fd, hostAndPort(address, boundPort));
 }
 
 }  // namespace zephlor::serial

@@ -7,6 +7,7 @@
 #include <cctype>
 
 #include "../deadline.h"
+#include "system_message.h"
 #include "zephlor_serial/serial_port.h"
 #include "zephlor_serial/stop_request.h"
 
@@ -14,18 +15,6 @@ namespace zephlor::serial {
 namespace {
 
 constexpr DWORD kSliceMilliseconds = 50;
-
-std::string systemMessage(DWORD error) {
-  char text[256] = {};
-  const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                      nullptr, error, 0, text, sizeof text, nullptr);
-  std::string message(text, length);
-  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
-                              message.back() == '.' || message.back() == ' ')) {
-    message.pop_back();
-  }
-  return (message.empty() ? "error" : message) + " (" + std::to_string(error) + ")";
-}
 
 // COM1 to COM9 open by their names; from COM10 on only through the device namespace, so every
 // bare COMn is given its \\.\ prefix.

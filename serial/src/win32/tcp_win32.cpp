@@ -4,8 +4,10 @@
 #include <ws2tcpip.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "../deadline.h"
+#include "system_message.h"
 #include "../tcp_address.h"
 #include "zephlor_serial/serial_port.h"
 #include "zephlor_serial/stop_request.h"
@@ -27,16 +29,7 @@ bool startWinsock() {
 }
 
 std::string socketError(int error) {
-  char text[256] = {};
-  const DWORD length =
-      FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                     static_cast<DWORD>(error), 0, text, sizeof text, nullptr);
-  std::string message(text, length);
-  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
-                              message.back() == '.' || message.back() == ' ')) {
-    message.pop_back();
-  }
-  return (message.empty() ? "socket error" : message) + " (" + std::to_string(error) + ")";
+  return systemMessage(static_cast<DWORD>(error), "socket error");
 }
 
 // Waits up to one slice of the time until `deadline` for `socket` to be readable (or writable);
@@ -143,6 +136,15 @@ void makeNonBlocking(SOCKET socket) {
   ioctlsocket(socket, kSetNonBlocking, &on);
 }
 
+// The address of a socket's peer, numerically.
+std::string addressText(const sockaddr* address, int size) {
+  char host[NI_MAXHOST] = "?";
+  char port[NI_MAXSERV] = "0";
+  getnameinfo(address, static_cast<socklen_t>(size), host, sizeof host, port, sizeof port,
+              NI_NUMERICHOST | NI_NUMERICSERV);
+  return hostAndPort(host, std::atoi(port));
+}
+
 class WinsockListener : public TcpListener {
  public:
   WinsockListener(SOCKET socket, std::string address)
@@ -150,18 +152,29 @@ class WinsockListener : public TcpListener {
   ~WinsockListener() override { closesocket(socket_); }
   std::string address() const override { return address_; }
 
-  std::unique_ptr<ByteLine> accept(std::string& error) override {
+  std::unique_ptr<ByteLine> accept(std::string& error, std::string& peer) override {
     for (;;) {
       const IoStatus waited = waitSlice(socket_, false, kNoDeadline);
       if (waited == IoStatus::kStopped) return nullptr;
       if (waited != IoStatus::kDone) continue;
-      const SOCKET connection = ::accept(socket_, nullptr, nullptr);
+      sockaddr_storage from{};
+      int size = sizeof from;
+      const SOCKET connection = ::accept(socket_, reinterpret_cast<sockaddr*>(&from), &size);
       if (connection != INVALID_SOCKET) {
         makeNonBlocking(connection);
+        peer = addressText(reinterpret_cast<const sockaddr*>(&from), size);
         return std::make_unique<SocketLine>(connection);
       }
-      if (WSAGetLastError() != WSAEWOULDBLOCK && WSAGetLastError() != WSAECONNRESET) {
-        error = "accepting failed: " + socketError(WSAGetLastError());
+      const int failure = WSAGetLastError();
+      // Out of sockets or buffers: the server goes on, and accepts again once clients have gone.
+      if (failure == WSAEMFILE || failure == WSAENOBUFS) {
+        if (!sleepUntil(std::chrono::steady_clock::now() + std::chrono::milliseconds(100))) {
+          return nullptr;
+        }
+        continue;
+      }
+      if (failure != WSAEWOULDBLOCK && failure != WSAECONNRESET) {
+        error = "accepting failed: " + socketError(failure);
         return nullptr;
       }
     }
@@ -187,7 +200,7 @@ OpenResult openLine(const std::string& device, int baud, std::chrono::millisecon
   std::string host, port;
   if (!splitTcpAddress(device, host, port) || !startWinsock()) {
     result.failure = OpenFailure::kNotFound;
-    result.message = device + " is not of the form tcp:HOST:PORT";
+    result.message = device + " is not of the form tcp:HOST:PORT, PORT 1 to 65535";
     return result;
   }
   addrinfo hints{};
@@ -200,10 +213,14 @@ OpenResult openLine(const std::string& device, int baud, std::chrono::millisecon
     return result;
   }
   const Deadline deadline = std::chrono::steady_clock::now() + timeout;
-  std::string reason = "no address";
+  ConnectFailures failures;
   for (const addrinfo* address = addresses.list; address != nullptr; address = address->ai_next) {
+    const std::string shown = addressText(address->ai_addr, static_cast<int>(address->ai_addrlen));
     const SOCKET socket = ::socket(address->ai_family, address->ai_socktype, address->ai_protocol);
-    if (socket == INVALID_SOCKET) continue;
+    if (socket == INVALID_SOCKET) {
+      failures.add(shown, socketError(WSAGetLastError()), false);
+      continue;
+    }
     auto line = std::make_unique<SocketLine>(socket);
     makeNonBlocking(socket);
     int error = 0;
@@ -227,13 +244,14 @@ OpenResult openLine(const std::string& device, int baud, std::chrono::millisecon
       result.line = std::move(line);
       return result;
     }
-    result.failure = error == WSAECONNREFUSED ? OpenFailure::kNotFound : OpenFailure::kOther;
-    reason = error == WSAETIMEDOUT
-                 ? "no connection within " + std::to_string(timeout.count()) + " ms"
-                 : socketError(error);
+    if (stopRequested()) break;
+    failures.add(shown,
+                 error == WSAETIMEDOUT
+                     ? "no connection within " + std::to_string(timeout.count()) + " ms"
+                     : socketError(error),
+                 error == WSAECONNREFUSED);
   }
-  result.message = "cannot connect to " + device + ": " + reason;
-  return result;
+  return failures.result(device);
 }
 
 std::unique_ptr<TcpListener> listenTcp(const std::string& address, int port, std::string& error) {
@@ -251,7 +269,7 @@ std::unique_ptr<TcpListener> listenTcp(const std::string& address, int port, std
   const SOCKET socket = ::socket(chosen->ai_family, chosen->ai_socktype, chosen->ai_protocol);
   if (socket == INVALID_SOCKET ||
       bind(socket, chosen->ai_addr, static_cast<int>(chosen->ai_addrlen)) != 0 ||
-      listen(socket, 8) != 0) {
+      listen(socket, SOMAXCONN) != 0) {
     error = "cannot listen on " + address + ":" + std::to_string(port) + ": " +
             socketError(WSAGetLastError());
     if (socket != INVALID_SOCKET) closesocket(socket);
@@ -264,8 +282,7 @@ std::unique_ptr<TcpListener> listenTcp(const std::string& address, int port, std
   const int boundPort =
       ntohs(bound.ss_family == AF_INET6 ? reinterpret_cast<const sockaddr_in6*>(&bound)->sin6_port
                                         : reinterpret_cast<const sockaddr_in*>(&bound)->sin_port);
-  const std::string shown = chosen->ai_family == AF_INET6 ? "[" + address + "]" : address;
-  return std::make_unique<WinsockListener>(socket, shown + ":" + std::to_string(boundPort));
+  return std::make_unique<WinsockListener>(socket, hostAndPort(address, boundPort));
 }
 
 }  // namespace zephlor::serial

@@ -64,6 +64,8 @@ class ControllerModel {
   // the store is full).
   const std::map<std::pair<Register, ItemAddress>, int32_t>& values() const { return values_; }
   bool setValue(Register where, const ItemAddress& address, int32_t value);
+  // How many values have been set so far: a keeper of the values saves when it moves.
+  uint64_t changes() const { return changes_; }
 
   // The level modifier carried by the most recent load level set line, 0 if it had none.
   uint16_t lastModifier() const { return lastModifier_; }
@@ -74,6 +76,7 @@ class ControllerModel {
   std::string whySilent_;
   std::map<std::pair<Register, ItemAddress>, int32_t> values_;
   uint16_t lastModifier_ = 0;
+  uint64_t changes_ = 0;
 };
 
 }  // namespace zephlor::sim
