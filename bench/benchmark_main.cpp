@@ -64,6 +64,7 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   registerCodecBenchmarks();
   registerTransactionBenchmarks(OSTERFELL_PLUGIN_PATH);
+  registerTcpSimulatorBenchmark(ZEPHLOR_SIM_PATH);
   CollectingReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   std::printf("\nTransaction cost against the wire (8N1, ten bit times per byte)\n");

@@ -10,6 +10,9 @@ void registerCodecBenchmarks();
 // same lines. The names are those that main's summary looks up.
 void registerTransactionBenchmarks(const std::string& pluginPath);
 
+// The simulator program serving 100 TCP clients at once: connection and transaction times.
+void registerTcpSimulatorBenchmark(const std::string& simulatorPath);
+
 namespace transaction_names {
 constexpr const char* kRead = "Transaction/read station-level";
 constexpr const char* kWrite = "Transaction/write station-level";

@@ -79,7 +79,15 @@ check "modifier on the wire" 0 "-> VLC# 1 2 3 75 7\\r\\n" \
 check "missing COM9" 4 "cannot open COM9" "${ctl[@]}" --device COM9 info
 check "no reply" 7 "no reply within 200 ms" "${ctl[@]}" --sim --sim-fault drop --timeout 200 read led 1 2 3
 check "refused frame" 8 "reply refused" "${ctl[@]}" --sim --sim-fault garble --sim-seed 2 write led 1 2 3 1
-check "reply not parsed" 9 "does not parse" "${ctl[@]}" --sim --sim-fault garble --sim-seed 16 read led 1 2 3
+# The reply verdicts, decided by the same sources as on Linux.
+check "reply for another request" 9 "answers another request" \
+  "${ctl[@]}" --sim --sim-fault garble --sim-seed 16 read led 1 2 3
+check "reply for another item" 9 "the reply names addresses 2 2 3" \
+  "${ctl[@]}" --sim --sim-fault wrong-address read station-level 1 2 3
+check "another item let through" 0 "warning: station-level 1 2 3" \
+  "${ctl[@]}" --sim --sim-fault wrong-address --lenient read station-level 1 2 3
+check "echo not a number" 9 "not wholly a number" \
+  "${ctl[@]}" --sim --sim-fault garble --sim-seed 1 write led 1 2 3 1
 check "not confirmed" 10 "did not confirm" "${ctl[@]}" --sim --sim-fault wrong-value write switch 1 2 3 1
 check "demo script" 0 "firmware" "${ctl[@]}" --sim run "$demo"
 check "list-ports" 0 "COM" "${ctl[@]}" list-ports

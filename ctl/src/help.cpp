@@ -21,7 +21,8 @@ Commands:
   poll ITEM... [--interval MS] [--count N]
                             read the items, one timestamped line per sample, a sample starting
                             every MS milliseconds (default 1000) or at once after one that took
-                            longer (an overrun), N samples (default: until interrupted); ends
+                            longer (an overrun; MS 0: as fast as the line allows, no overruns),
+                            N samples (default: until interrupted); ends
                             with a summary on standard error: samples, failures by kind,
                             overruns, and the least, median and greatest reply time
   run FILE                  run the commands in FILE (- for standard input), one per line, after
@@ -52,9 +53,10 @@ The line:
   --device PATH             serial device of the controller line (COM7 or \\.\COM12 on
                             Windows), opened raw 8N1 for zephlorctl alone and given back with
                             its settings on exit; or tcp:HOST:PORT, a serial device server whose
-                            connection carries the line's bytes (connected within --timeout)
+                            connection carries the line's bytes (connected within --timeout,
+                            every address of HOST tried in turn; PORT 1 to 65535)
   --baud N                  1200, 2400, 4800, 9600 (default), 19200, 38400, 57600, 115200
-                            or 230400
+                            or 230400; not with tcp:, whose speed the device server sets
   --timeout MS              how long to wait for a reply, and for the line to take a request
                             (default 1000)
   --sim                     talk to the built-in controller simulator instead of a device
@@ -66,9 +68,11 @@ The line:
                             wrong-value, split
   --sim-delay-ms MS         how long a delayed reply is held back (default 1500)
   --sim-seed N              seed for drawing the faults (default 1)
-  --retries N               try a transaction up to N more times after no reply, an incomplete
-                            reply or a refused frame (default 0); writes too, since setting a
-                            value twice does no harm. An unconfirmed write is not tried again
+  --retries N               try a transaction up to N more times after a missing or garbled
+                            reply: none, incomplete, too long, refused, for another item, or a
+                            field that is not a number (default 0). Writes are repeated too,
+                            since setting the same value twice does no harm; a write the
+                            controller answered with another value is not tried again
 
 Results:
   --format text|csv|json    text for a person (default); csv: a header line, then a row per
@@ -77,11 +81,16 @@ Results:
                             object per sample, {"time", "values", "errors"}. For read, info,
                             poll and run; a script's own lines are not echoed
   --output FILE             write the results to FILE, a line at a time; standard error keeps
-                            the diagnostics
-  --strict                  a reply whose mnemonic or echoed address numbers differ from the
-                            request's, or that carries more than its fields and CR LF, fails
-                            with exit 9; without it zephlorctl warns and keeps the driver's
-                            verdict
+                            the diagnostics. FILE is taken once the line is open, held for this
+                            run alone (a second run on it: exit 11), and replaced only when the
+                            first result is written, so a run that fails before it has one
+                            leaves FILE as it was. It may not be the script being run
+  --append                  with --output: add to FILE; a CSV header only into an empty file
+  --lenient                 let a reply for another item, or with a field that is not wholly a
+                            number, through to the driver with a warning (on standard error and
+                            in the record: "warnings" in JSON, the errors column in CSV); by
+                            default such a reply fails with exit 9 and records no value.
+                            --strict names the default
 
 Other:
   --driver PATH             the plug-in to load (default: osterfell.so, on Windows
@@ -95,7 +104,8 @@ Other:
 Environment:
   ZEPHLOR_DEVICE, ZEPHLOR_BAUD, ZEPHLOR_TIMEOUT
                             defaults for --device, --baud and --timeout; the command line
-                            overrides them
+                            overrides them. A wrong one is named by its variable, and stops
+                            only commands that use the line
 
 Exit status:
   0   success
@@ -108,9 +118,11 @@ Exit status:
       sending did not finish within the timeout)
   7   no whole reply within the timeout (nothing, or an incomplete reply without its line end)
   8   the reply was refused by the driver's frame check (too short, or not R..#)
-  9   the reply does not parse as an answer to the request
+  9   the reply is no answer to the request: over 256 bytes before its line end, for another
+      item (mnemonic or echoed address numbers), a field that is not wholly a number, or not
+      parsed by the driver
   10  the controller did not confirm a write
-  11  the device is in use by another program (nothing was sent)
+  11  the device, or the --output file, is in use by another program (nothing was sent)
   12  the results could not be written (a closed pipe, a full disk)
   130, 143  stopped by SIGINT (Ctrl-C) or SIGTERM (129: SIGHUP), whatever was under way
 A poll or script ends with the status of its last failure; a failed line, unwritable results

@@ -60,7 +60,8 @@ int main(int argc, char** argv) {
   zephlor::serial::makeStandardOutputBinary();
   std::unique_ptr<OutputFile> file;
   if (!commandLine.output.file.empty()) {
-    if (command->verb == Command::Verb::kRun && isSameFile(commandLine.output.file, command->file)) {
+    if (command->verb == Command::Verb::kRun &&
+        isSameFile(commandLine.output.file, command->file)) {
       std::cerr << "zephlorctl: --output " << commandLine.output.file
                 << " is the script being run; it would be overwritten" << std::endl;
       return kUsage;

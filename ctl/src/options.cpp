@@ -49,9 +49,9 @@ bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& co
   // the variable's; it stops only a command that uses the line, never --help, --version or
   // list-ports, so it is kept aside in `environmentError`.
   std::map<std::string, std::string> variables;  // option -> the variable that gave it
-  for (const auto& [variable, option] : {std::pair{"ZEPHLOR_DEVICE", "--device"},
-                                         std::pair{"ZEPHLOR_BAUD", "--baud"},
-                                         std::pair{"ZEPHLOR_TIMEOUT", "--timeout"}}) {
+  for (const auto& [variable, option] :
+       {std::pair{"ZEPHLOR_DEVICE", "--device"}, std::pair{"ZEPHLOR_BAUD", "--baud"},
+        std::pair{"ZEPHLOR_TIMEOUT", "--timeout"}}) {
     const char* value = std::getenv(variable);
     const bool simulated = parsed.has("--sim") && std::string(option) == "--device";
     if (value != nullptr && *value != '\0' && !parsed.has(option) && !simulated) {

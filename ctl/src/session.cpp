@@ -123,16 +123,17 @@ Outcome explained(const host::TransactionResult& result, std::chrono::millisecon
     case TransactionOutcome::kInterrupted:
       return outcome(stoppedExitCode(), "stopped while waiting on the line");
     case TransactionOutcome::kNoReply:
-      return outcome(kNoReply, "no reply within " + timeoutText + " to " +
-                                   quotedBytes(result.request));
+      return outcome(kNoReply,
+                     "no reply within " + timeoutText + " to " + quotedBytes(result.request));
     case TransactionOutcome::kIncomplete:
       return outcome(kNoReply, "incomplete reply, no line end within " + timeoutText + ": " +
                                    quotedBytes(result.reply) + " (" +
                                    std::to_string(result.reply.size()) + " bytes)");
     case TransactionOutcome::kTooLong:
-      return outcome(kReplyNotParsed, "reply too long, over " + std::to_string(host::kReplyCapacity) +
-                                          " bytes before its line end: " +
-                                          quotedBytes(result.reply.substr(0, 32)) + "...");
+      return outcome(kReplyNotParsed,
+                     "reply too long, over " + std::to_string(host::kReplyCapacity) +
+                         " bytes before its line end: " + quotedBytes(result.reply.substr(0, 32)) +
+                         "...");
     case TransactionOutcome::kTooShort:
       return outcome(kReplyRefused, "reply refused, too short (" +
                                         std::to_string(result.reply.size()) +
@@ -160,9 +161,8 @@ Outcome explained(const host::TransactionResult& result, std::chrono::millisecon
 
 Outcome Session::attempt(const Item& item, RSDATA* records) {
   IA address = item.address();
-  const host::TransactionResult result =
-      host::runTransaction(driver(), address, item.kind->addressCount, records, *transport_,
-                           rules_, trace_.get());
+  const host::TransactionResult result = host::runTransaction(
+      driver(), address, item.kind->addressCount, records, *transport_, rules_, trace_.get());
   Outcome outcome = explained(result, rules_.timeout);
   const std::string what = item.describe() + ": ";
   if (!outcome.message.empty()) outcome.message = what + outcome.message;

@@ -12,7 +12,8 @@ namespace {
 // blank nor part of the line end stays in its field, where it makes that field no number.
 std::vector<std::string_view> fieldsOf(std::string_view line) {
   const size_t hash = line.find('#');
-  std::string_view body = hash == std::string_view::npos ? std::string_view() : line.substr(hash + 1);
+  std::string_view body =
+      hash == std::string_view::npos ? std::string_view() : line.substr(hash + 1);
   if (!body.empty() && body.back() == '\n') body.remove_suffix(1);
   if (!body.empty() && body.back() == '\r') body.remove_suffix(1);
   std::vector<std::string_view> fields;
@@ -91,13 +92,12 @@ ReplyReading readReplyLine(std::string_view request, std::string_view reply, int
     if (i < asked.size() && isWholeNumber(asked[i], &sent) && echoed != sent) {
       return fault(ReplyFault::kOtherItem,
                    "the reply names addresses " + visibleBytes(joined(answered, 0, addresses)) +
-                       ", the request " + joined(asked, 0, addresses) + ": " +
-                       quotedBytes(reply));
+                       ", the request " + joined(asked, 0, addresses) + ": " + quotedBytes(reply));
     }
   }
-  const bool wholeValue = firmware ? isFirmwareValue(answered, addresses)
-                                   : answered.size() == addresses + 1 &&
-                                         isWholeNumber(answered[addresses]);
+  const bool wholeValue =
+      firmware ? isFirmwareValue(answered, addresses)
+               : answered.size() == addresses + 1 && isWholeNumber(answered[addresses]);
   if (!wholeValue) {
     return fault(ReplyFault::kNotANumber,
                  "the reply's value field is not wholly a number: " + quotedBytes(reply));

@@ -128,8 +128,8 @@ TEST_F(Transactions, VerdictOnEveryKindOfReply) {
         run(c.kind, c.direction ? 1.0f : 0.0f, c.direction, c.reply, c.lenient);
     EXPECT_EQ(result.outcome, c.outcome);
     EXPECT_EQ(result.checkResult, c.checkResult);
-    const bool explained = c.outcome == TransactionOutcome::kOtherItem ||
-                           c.outcome == TransactionOutcome::kNotANumber;
+    const bool explained =
+        c.outcome == TransactionOutcome::kOtherItem || c.outcome == TransactionOutcome::kNotANumber;
     EXPECT_EQ(result.error.empty(), !explained) << result.error;
     EXPECT_EQ(result.warning.empty(), !c.lenient) << result.warning;
   }

@@ -39,7 +39,8 @@ class ConnectFailures {
   OpenResult result(const std::string& device) const {
     OpenResult failed;
     failed.failure = allRefused_ ? OpenFailure::kNotFound : OpenFailure::kOther;
-    failed.message = "cannot connect to " + device + ": " + (reasons_.empty() ? "no address" : reasons_);
+    failed.message =
+        "cannot connect to " + device + ": " + (reasons_.empty() ? "no address" : reasons_);
     return failed;
   }
 

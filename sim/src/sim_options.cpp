@@ -167,9 +167,10 @@ const OptionRow kOptions[] = {
 // belong to one of them.
 bool conflicts(const std::set<std::string>& given, std::string& error) {
   static const char* const kPairs[][2] = {
-      {"--pty", "--device"}, {"--pty", "--stdio"}, {"--device", "--stdio"}, {"--link", "--device"},
-      {"--link", "--stdio"}, {"--baud", "--pty"},  {"--baud", "--stdio"},   {"--tcp", "--pty"},
-      {"--tcp", "--device"}, {"--tcp", "--stdio"}, {"--tcp", "--link"}, {"--max-clients", "--pty"},
+      {"--pty", "--device"},         {"--pty", "--stdio"},         {"--device", "--stdio"},
+      {"--link", "--device"},        {"--link", "--stdio"},        {"--baud", "--pty"},
+      {"--baud", "--stdio"},         {"--tcp", "--pty"},           {"--tcp", "--device"},
+      {"--tcp", "--stdio"},          {"--tcp", "--link"},          {"--max-clients", "--pty"},
       {"--max-clients", "--device"}, {"--max-clients", "--stdio"},
   };
   for (const auto& pair : kPairs) {

@@ -57,8 +57,8 @@ bool parseState(const std::string& text, ControllerModel& controller,
   for (int number = 1; start < text.size(); ++number) {
     const size_t end = std::min(text.find('\n', start), text.size());
     if (end - start > kLongestStateLine) {
-      error = std::to_string(number) + ": longer than " + std::to_string(kLongestStateLine) +
-              " bytes";
+      error =
+          std::to_string(number) + ": longer than " + std::to_string(kLongestStateLine) + " bytes";
       return false;
     }
     std::string line = text.substr(start, end - start);
@@ -90,8 +90,7 @@ std::string formatState(const ControllerModel& controller,
   return text;
 }
 
-std::unique_ptr<StateKeeper> StateKeeper::open(const std::string& path,
-                                               ControllerModel& controller,
+std::unique_ptr<StateKeeper> StateKeeper::open(const std::string& path, ControllerModel& controller,
                                                std::mutex& controllerLock, ExitCode& code,
                                                std::string& error) {
   serial::FileStatus status;

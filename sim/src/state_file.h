@@ -32,7 +32,8 @@ bool parseState(const std::string& text, ControllerModel& controller,
                 std::vector<std::string>& comments, std::string& error);
 
 // The file's contents for `controller`'s values after `comments`.
-std::string formatState(const ControllerModel& controller, const std::vector<std::string>& comments);
+std::string formatState(const ControllerModel& controller,
+                        const std::vector<std::string>& comments);
 
 class StateKeeper {
  public:

@@ -29,8 +29,9 @@ IoResult failure(const char* what, size_t count = 0) {
   // EIO: a pseudo-terminal whose other side is gone; EPIPE, ECONNRESET: a closed connection.
   const bool hungUp = errno == EIO || errno == EPIPE || errno == ECONNRESET;
   IoResult result =
-      hungUp ? ended(IoStatus::kHungUp, std::string("the other end hung up (") + strerror(errno) + ")")
-             : ended(IoStatus::kFailed, std::string(what) + " failed: " + strerror(errno));
+      hungUp
+          ? ended(IoStatus::kHungUp, std::string("the other end hung up (") + strerror(errno) + ")")
+          : ended(IoStatus::kFailed, std::string(what) + " failed: " + strerror(errno));
   result.count = count;
   return result;
 }

@@ -44,8 +44,8 @@ FileStatus hold(int fd, const std::string& path, const char* what, bool& stale) 
   }
   struct stat held {};
   struct stat named {};
-  stale = fstat(fd, &held) != 0 || stat(path.c_str(), &named) != 0 ||
-          held.st_dev != named.st_dev || held.st_ino != named.st_ino;
+  stale = fstat(fd, &held) != 0 || stat(path.c_str(), &named) != 0 || held.st_dev != named.st_dev ||
+          held.st_ino != named.st_ino;
   return {};
 }
 
@@ -83,7 +83,7 @@ std::string followLinks(std::string path) {
     const std::string named(target.data(), static_cast<size_t>(length));
     const size_t slash = path.rfind('/');
     path = named.front() == '/' || slash == std::string::npos ? named
-                                                               : path.substr(0, slash + 1) + named;
+                                                              : path.substr(0, slash + 1) + named;
   }
   return path;
 }
@@ -178,8 +178,9 @@ std::unique_ptr<StateFile> openStateFile(const std::string& path, FileStatus& st
   const std::string folder = folderOf(target);
   struct stat about {};
   if (stat(target.c_str(), &about) == 0 && !S_ISREG(about.st_mode)) {
-    status = {FileFailure::kUnusable, "cannot keep the state in " + path +
-                                          ": it is not a regular file (a folder, a device, a FIFO)"};
+    status = {FileFailure::kUnusable,
+              "cannot keep the state in " + path +
+                  ": it is not a regular file (a folder, a device, a FIFO)"};
     return nullptr;
   }
   if (access(folder.c_str(), W_OK | X_OK) != 0) {

@@ -6,8 +6,8 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
-#include <string.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -134,8 +134,9 @@ OpenResult openLine(const std::string& device, int baud, std::chrono::millisecon
     }
     if (stopRequested()) break;
     failures.add(shown,
-                 error == ETIMEDOUT ? "no connection within " + std::to_string(timeout.count()) + " ms"
-                                    : strerror(error),
+                 error == ETIMEDOUT
+                     ? "no connection within " + std::to_string(timeout.count()) + " ms"
+                     : strerror(error),
                  error == ECONNREFUSED);
   }
   return failures.result(device);
@@ -166,9 +167,9 @@ std::unique_ptr<TcpListener> listenTcp(const std::string& address, int port, std
   sockaddr_storage bound{};
   socklen_t size = sizeof bound;
   getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &size);
-  const int boundPort = ntohs(bound.ss_family == AF_INET6
-                                  ? reinterpret_cast<const sockaddr_in6*>(&bound)->sin6_port
-                                  : reinterpret_cast<const sockaddr_in*>(&bound)->sin_port);
+  const int boundPort =
+      ntohs(bound.ss_family == AF_INET6 ? reinterpret_cast<const sockaddr_in6*>(&bound)->sin6_port
+                                        : reinterpret_cast<const sockaddr_in*>(&bound)->sin_port);
   return std::make_unique<PosixListener>(fd, hostAndPort(address, boundPort));
 }
 

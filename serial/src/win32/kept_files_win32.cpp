@@ -98,8 +98,8 @@ class Win32StateFile : public StateFile {
       const DWORD error = GetLastError();
       return failed(FileFailure::kFailed, "cannot create " + name, error);
     }
-    const bool written = writeWhole(fresh, contents.data(), contents.size()) &&
-                         FlushFileBuffers(fresh);
+    const bool written =
+        writeWhole(fresh, contents.data(), contents.size()) && FlushFileBuffers(fresh);
     const DWORD writeError = GetLastError();
     CloseHandle(fresh);
     if (!written) {

@@ -7,8 +7,8 @@
 #include <cstdlib>
 
 #include "../deadline.h"
-#include "system_message.h"
 #include "../tcp_address.h"
+#include "system_message.h"
 #include "zephlor_serial/serial_port.h"
 #include "zephlor_serial/stop_request.h"
 
