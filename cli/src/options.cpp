@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <deque>
 
-#include "zephlor_host/visible_bytes.h"
+#include "zephlor_text/visible_bytes.h"
 
 namespace zephlor::cli {
 namespace {
@@ -27,7 +27,7 @@ size_t editDistance(const std::string& a, const std::string& b) {
 std::string unknownOption(const std::string& name, const std::vector<OptionSpec>& definitions) {
   const std::string option = name.substr(0, name.find('='));
   const std::string close = closestOption(option, definitions);
-  return "unknown option " + host::quotedBytes(option) +
+  return "unknown option " + text::quotedBytes(option) +
          (close.empty() ? "" : " (did you mean " + close + "?)");
 }
 
@@ -92,7 +92,7 @@ bool parseOptions(const std::vector<std::string>& arguments,
     if (extra == "--") continue;
     error = extra.size() > 1 && extra[0] == '-'
                 ? unknownOption(extra, definitions)
-                : "unexpected " + host::quotedBytes(extra) + ": this takes options only";
+                : "unexpected " + text::quotedBytes(extra) + ": this takes options only";
     return false;
   }
   for (size_t i = 0; i < definitions.size(); ++i) {

@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "commands.h"
-#include "zephlor_host/visible_bytes.h"
+#include "zephlor_text/visible_bytes.h"
 
 namespace zephlor::ctl {
 namespace {
@@ -52,7 +52,7 @@ class Words {
   // Fails if words are left over.
   bool finish(const std::string& verb) {
     return done() ||
-           fail("unexpected " + host::quotedBytes(next()) + " after the " + verb + " command");
+           fail("unexpected " + text::quotedBytes(next()) + " after the " + verb + " command");
   }
 
  private:
@@ -108,13 +108,13 @@ bool readWrite(Words& words, Command& command) {
   char* end = nullptr;
   command.value = std::strtof(value->c_str(), &end);
   if (value->empty() || *end != '\0') {
-    return words.fail("the value " + host::quotedBytes(*value) + " is not a number");
+    return words.fail("the value " + text::quotedBytes(*value) + " is not a number");
   }
   // The line carries the value truncated to a signed 32-bit number; beyond that (and for NaN and
   // the infinities) the driver would send a wrapped or zero value nobody asked for.
   const double whole = std::trunc(static_cast<double>(command.value));
   if (!std::isfinite(whole) || whole < -2147483648.0 || whole >= 2147483648.0) {
-    return words.fail("the value " + host::quotedBytes(*value) +
+    return words.fail("the value " + text::quotedBytes(*value) +
                       " is outside what the line carries (whole numbers from -2147483648 to "
                       "2147483647 after truncation)");
   }
@@ -214,7 +214,7 @@ std::optional<Command> parseCommand(const std::vector<std::string>& words, bool 
     error = "run cannot be used inside a script";
     return std::nullopt;
   }
-  error = "unknown command " + host::quotedBytes(words[0]) +
+  error = "unknown command " + text::quotedBytes(words[0]) +
           (inScript ? " (a script takes info, read, write, poll, fault and sleep)"
                     : " (try info, read, write, poll, run or list-ports)");
   return std::nullopt;

@@ -9,10 +9,10 @@
 #include <map>
 
 #include "commands.h"
-#include "zephlor_host/timestamp.h"
-#include "zephlor_host/visible_bytes.h"
-#include "zephlor_serial/serial_port.h"
-#include "zephlor_serial/stop_request.h"
+#include "zephlor_io/serial_port.h"
+#include "zephlor_io/stop_request.h"
+#include "zephlor_text/timestamp.h"
+#include "zephlor_text/visible_bytes.h"
 
 namespace zephlor::ctl {
 namespace {
@@ -65,7 +65,7 @@ ExitCode runInfo(const Command& command, Session& session, std::ostream& out, st
   int prepareCode = 0;
   int unused = 0;
   session.driver().prepare(0, name, prepareCode, unused);
-  const std::string driver = host::visibleBytes(name);
+  const std::string driver = text::visibleBytes(name);
   std::string firmware;
   const Outcome outcome = readItem(session, command.items[0], firmware);
   if (session.results().machineReadable()) {
@@ -114,7 +114,7 @@ ExitCode runWrite(const Command& command, Session& session, std::ostream& out, s
     const bool modifier = item.kind->kind == ItemKind::Modifier;
     out << item.describe() << ": " << (modifier ? "kept " : "wrote ") << written;
     if (written != command.valueText) {
-      out << " (given " << host::visibleBytes(command.valueText) << ")";
+      out << " (given " << text::visibleBytes(command.valueText) << ")";
     }
     out << (modifier ? "" : ", confirmed") << std::endl;
   }
@@ -180,9 +180,9 @@ class PollSummary {
     err << ", " << failed << " failed" << (kinds.empty() ? "" : " (" + kinds + ")") << ", "
         << overruns_ << " overrun" << (overruns_ == 1 ? "" : "s");
     if (replyTimes_.count() != 0) {
-      err << ", reply time min " << host::formatMilliseconds(replyTimes_.least()) << ", median "
-          << host::formatMilliseconds(replyTimes_.median()) << ", max "
-          << host::formatMilliseconds(replyTimes_.greatest());
+      err << ", reply time min " << text::formatMilliseconds(replyTimes_.least()) << ", median "
+          << text::formatMilliseconds(replyTimes_.median()) << ", max "
+          << text::formatMilliseconds(replyTimes_.greatest());
     }
     err << std::endl;
   }
@@ -222,7 +222,7 @@ ExitCode runPoll(const Command& command, Session& session, std::ostream& out, st
       if (std::chrono::steady_clock::now() > start) {
         summary.overran();
         start = std::chrono::steady_clock::now();
-      } else if (!serial::sleepUntil(start)) {
+      } else if (!io::sleepUntil(start)) {
         break;
       }
     }
@@ -232,14 +232,14 @@ ExitCode runPoll(const Command& command, Session& session, std::ostream& out, st
     for (const Item& item : command.items) {
       std::string shown;
       const Outcome outcome = readItem(session, item, shown);
-      if (serial::stopRequested()) break;
+      if (io::stopRequested()) break;
       summary.add(outcome);
       readings.push_back(readingOf(item, outcome, shown));
       line += "  " + item.describe() + "=" + (outcome.code == kSuccess ? shown : "?");
       if (outcome.code != kSuccess) result = report(outcome, err);
       if (outcome.code == kDeviceError) break;
     }
-    if (serial::stopRequested()) break;
+    if (io::stopRequested()) break;
     summary.sampled();
     if (session.results().machineReadable()) {
       session.results().record(readings, time);
@@ -250,7 +250,7 @@ ExitCode runPoll(const Command& command, Session& session, std::ostream& out, st
   }
   summary.tell(err);
   if (!out) return kOutputFailed;  // told by execute()
-  return serial::stopRequested() ? stoppedExitCode() : result;
+  return io::stopRequested() ? stoppedExitCode() : result;
 }
 
 ExitCode runFault(const Command& command, Session& session, std::ostream& out, std::ostream& err) {
@@ -274,9 +274,8 @@ ExitCode runFault(const Command& command, Session& session, std::ostream& out, s
 }
 
 ExitCode runSleep(const Command& command, Session&, std::ostream&, std::ostream&) {
-  return serial::sleepUntil(std::chrono::steady_clock::now() + command.interval)
-             ? kSuccess
-             : stoppedExitCode();
+  return io::sleepUntil(std::chrono::steady_clock::now() + command.interval) ? kSuccess
+                                                                             : stoppedExitCode();
 }
 
 ExitCode dispatch(const Command& command, Session& session, std::ostream& out, std::ostream& err) {
@@ -305,7 +304,7 @@ ExitCode dispatch(const Command& command, Session& session, std::ostream& out, s
 std::string portText(const std::string& text) {
   std::string shown;
   for (char c : text)
-    shown += c == '\\' ? std::string(1, c) : host::visibleBytes(std::string(1, c));
+    shown += c == '\\' ? std::string(1, c) : text::visibleBytes(std::string(1, c));
   return shown;
 }
 
@@ -319,11 +318,11 @@ std::vector<std::string> columnsOf(const Command& command) {
 }
 
 ExitCode listPorts(const Command& command, std::ostream& out) {
-  std::vector<serial::PortInfo> ports = serial::listSerialPorts();
+  std::vector<io::PortInfo> ports = io::listSerialPorts();
   for (const std::string& path : command.paths) {
     ports.push_back({path, "named on the command line"});
   }
-  for (const serial::PortInfo& port : ports) {
+  for (const io::PortInfo& port : ports) {
     out << portText(port.name);
     if (!port.description.empty()) out << "  " << portText(port.description);
     out << "\n";

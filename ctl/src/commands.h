@@ -9,7 +9,7 @@
 
 #include "items.h"
 #include "session.h"
-#include "zephlor_host/exit_codes.h"
+#include "zephlor_text/exit_codes.h"
 
 namespace zephlor::ctl {
 

@@ -1,8 +1,14 @@
 #include "help.h"
 
+#include "zephlor_io/serial_port.h"
+#include "zephlor_text/exit_codes.h"
+#include "zephlor_text/help_rows.h"
+#include "zephlor_text/item_catalogue.h"
+
 namespace zephlor::ctl {
 
-const char kHelpText[] = R"(Usage: zephlorctl [OPTIONS] COMMAND [ARGUMENTS]
+std::string helpText() {
+  return R"(Usage: zephlorctl [OPTIONS] COMMAND [ARGUMENTS]
 
 Talks to a Zephlor controller through the osterfell driver plug-in, exactly as the host
 application does: for every transaction Set_xxx builds the request line, the line is sent, the
@@ -37,27 +43,20 @@ Commands:
                             the COM ports), and any PATH given, such as a pseudo-terminal
 
 Items: a kind followed by its address numbers (each 0 to 255):
-  firmware A                read only; five values: version and date
-  led A B C
-  module-level A B C D
-  station-level A B C
-  contactor-level A
-  thermostat A B C          the set point is written whole, signed
-  switch A B C
-  module-profile A B C D    write only
-  station-profile A B C     write only
-  modifier                  the driver's level modifier, carried by every later module-level,
-                            station-level and contactor-level write while it is not 0
-
+)" + text::itemCatalogueHelp() +
+         R"(
 The line:
   --device PATH             serial device of the controller line (COM7 or \\.\COM12 on
                             Windows), opened raw 8N1 for zephlorctl alone and given back with
                             its settings on exit; or tcp:HOST:PORT, a serial device server whose
                             connection carries the line's bytes (connected within --timeout,
                             every address of HOST tried in turn; PORT 1 to 65535)
-  --baud N                  1200, 2400, 4800, 9600 (default), 19200, 38400, 57600, 115200
-                            or 230400; not with tcp:, whose speed the device server sets
-  --timeout MS              how long to wait for a reply, and for the line to take a request
+)" +
+         text::helpRow("--baud N",
+                       io::supportedBauds() +
+                           " (default 9600); not with tcp:, whose speed the device server sets",
+                       28) +
+         R"(  --timeout MS              how long to wait for a reply, and for the line to take a request
                             (default 1000)
   --sim                     talk to the built-in controller simulator instead of a device
                             (not with --device)
@@ -108,24 +107,8 @@ Environment:
                             only commands that use the line
 
 Exit status:
-  0   success
-  1   a script line marked ! did not fail
-  2   the command line or a script line is wrong (nothing was sent)
-  3   the driver plug-in cannot be loaded or lacks an entry point
-  4   the device does not exist
-  5   no permission to open the device
-  6   the device is not a serial line, or the line failed while in use (a hang-up, or
-      sending did not finish within the timeout)
-  7   no whole reply within the timeout (nothing, or an incomplete reply without its line end)
-  8   the reply was refused by the driver's frame check (too short, or not R..#)
-  9   the reply is no answer to the request: over 256 bytes before its line end, for another
-      item (mnemonic or echoed address numbers), a field that is not wholly a number, or not
-      parsed by the driver
-  10  the controller did not confirm a write
-  11  the device, or the --output file, is in use by another program (nothing was sent)
-  12  the results could not be written (a closed pipe, a full disk)
-  130, 143  stopped by SIGINT (Ctrl-C) or SIGTERM (129: SIGHUP), whatever was under way
-A poll or script ends with the status of its last failure; a failed line, unwritable results
+)" + text::exitCodeHelp(false) +
+         R"(A poll or script ends with the status of its last failure; a failed line, unwritable results
 or a stop end it at once.
 
 Examples:
@@ -136,5 +119,6 @@ Examples:
   zephlorctl --device tcp:192.0.2.7:4001 --format csv --output levels.csv \
       poll station-level 1 2 3 --interval 1000
 )";
+}
 
 }  // namespace zephlor::ctl

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <string>
+
 namespace zephlor::ctl {
 
-// zephlorctl --help: every command, option and exit code.
-extern const char kHelpText[];
+// zephlorctl --help: every command, option and exit code; the items, speeds and exit codes
+// from their one definition.
+std::string helpText();
 
 }  // namespace zephlor::ctl

@@ -1,27 +1,9 @@
 #include "items.h"
 
-#include "zephlor_host/visible_bytes.h"
-
-#include <cerrno>
-#include <cstdlib>
+#include "zephlor_text/visible_bytes.h"
+#include "zephlor_text/whole_number.h"
 
 namespace zephlor::ctl {
-
-const std::vector<KindInfo>& itemKinds() {
-  static const std::vector<KindInfo> kinds = {
-      {"firmware", ItemKind::Firmware, 1, true, false},
-      {"led", ItemKind::LedState, 3, true, true},
-      {"module-level", ItemKind::ModuleLoadLevel, 4, true, true},
-      {"station-level", ItemKind::StationLoadLevel, 3, true, true},
-      {"contactor-level", ItemKind::ContactorLoadLevel, 1, true, true},
-      {"thermostat", ItemKind::Thermostat, 3, true, true},
-      {"switch", ItemKind::Switch, 3, true, true},
-      {"module-profile", ItemKind::ModuleLoadProfile, 4, false, true},
-      {"station-profile", ItemKind::StationLoadProfile, 3, false, true},
-      {"modifier", ItemKind::Modifier, 0, true, true},
-  };
-  return kinds;
-}
 
 IA Item::address() const {
   IA item{};
@@ -48,11 +30,9 @@ std::optional<Item> parseItem(const std::vector<std::string>& words, size_t& at,
     return std::nullopt;
   }
   Item item;
-  for (const KindInfo& kind : itemKinds()) {
-    if (words[at] == kind.name) item.kind = &kind;
-  }
+  item.kind = text::itemKindNamed(words[at]);
   if (item.kind == nullptr) {
-    error = "unknown item kind " + host::quotedBytes(words[at]);
+    error = "unknown item kind " + text::quotedBytes(words[at]);
     return std::nullopt;
   }
   ++at;
@@ -63,11 +43,9 @@ std::optional<Item> parseItem(const std::vector<std::string>& words, size_t& at,
               " address number" + plural + " from 0 to 255";
       return std::nullopt;
     }
-    char* end = nullptr;
-    errno = 0;
-    const long number = std::strtol(words[at].c_str(), &end, 10);
-    if (words[at].empty() || *end != '\0' || errno != 0 || number < 0 || number > 255) {
-      error = "address number " + host::quotedBytes(words[at]) + " of " + item.kind->name +
+    long long number = 0;
+    if (!text::parseBounded(words[at], 0, 255, number)) {
+      error = "address number " + text::quotedBytes(words[at]) + " of " + item.kind->name +
               " is not a number from 0 to 255";
       return std::nullopt;
     }

@@ -8,18 +8,11 @@
 #include <vector>
 
 #include "osterfell/host_records.h"
+#include "zephlor_text/item_catalogue.h"
 
 namespace zephlor::ctl {
 
-struct KindInfo {
-  const char* name;
-  ItemKind kind;
-  int addressCount;
-  bool readable;
-  bool writable;
-};
-
-const std::vector<KindInfo>& itemKinds();
+using KindInfo = text::ItemKindInfo;
 
 struct Item {
   const KindInfo* kind = nullptr;

@@ -9,8 +9,8 @@
 #include "options.h"
 #include "output_file.h"
 #include "session.h"
-#include "zephlor_serial/console.h"
-#include "zephlor_serial/stop_request.h"
+#include "zephlor_io/console.h"
+#include "zephlor_io/stop_request.h"
 
 namespace {
 
@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
     return kUsage;
   }
   if (commandLine.help || (!commandLine.words.empty() && commandLine.words[0] == "help")) {
-    std::cout << kHelpText;
+    std::cout << helpText();
     return kSuccess;
   }
   if (commandLine.version) {
@@ -55,9 +55,9 @@ int main(int argc, char** argv) {
 
   // From here on a signal only asks for a stop: every wait ends, and the session is closed on the
   // way out, giving the device back with the settings it had.
-  zephlor::serial::installStopHandlers();
+  zephlor::io::installStopHandlers();
   // Results go to standard output or --output FILE; standard error keeps the diagnostics.
-  zephlor::serial::makeStandardOutputBinary();
+  zephlor::io::makeStandardOutputBinary();
   std::unique_ptr<OutputFile> file;
   if (!commandLine.output.file.empty()) {
     if (command->verb == Command::Verb::kRun &&
@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
   Session session;
   session.setResults(results);
   const Outcome opened = session.open(commandLine.connection);
-  if (zephlor::serial::stopRequested()) return stoppedExitCode();
+  if (zephlor::io::stopRequested()) return stoppedExitCode();
   if (opened.code != kSuccess) {
     std::cerr << "zephlorctl: " << opened.message << std::endl;
     return opened.code;
@@ -86,5 +86,5 @@ int main(int argc, char** argv) {
     return file->failureCode();
   }
   const ExitCode code = execute(*command, session, out, std::cerr);
-  return zephlor::serial::stopRequested() ? stoppedExitCode() : code;
+  return zephlor::io::stopRequested() ? stoppedExitCode() : code;
 }

@@ -5,8 +5,8 @@
 #include <utility>
 
 #include "zephlor_cli/options.h"
-#include "zephlor_host/visible_bytes.h"
-#include "zephlor_serial/serial_port.h"
+#include "zephlor_io/serial_port.h"
+#include "zephlor_text/visible_bytes.h"
 
 namespace zephlor::ctl {
 namespace {
@@ -67,7 +67,7 @@ bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& co
       return false;
     }
     commandLine.environmentError = variable->second + " " + what + " (the environment has " +
-                                   host::quotedBytes(parsed.value(option)) + ")";
+                                   text::quotedBytes(parsed.value(option)) + ")";
     return true;
   };
   ConnectionOptions& connection = commandLine.connection;
@@ -106,7 +106,7 @@ bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& co
     return false;
   }
   if (parsed.has("--device")) {
-    const std::string problem = serial::deviceNameProblem(parsed.value("--device"));
+    const std::string problem = io::deviceNameProblem(parsed.value("--device"));
     if (problem.empty()) {
       connection.device = parsed.value("--device");
     } else if (!wrong("--device", "is wrong: " + problem)) {
@@ -114,14 +114,14 @@ bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& co
     }
   }
   if (parsed.has("--baud")) {
-    if (!parseBounded(parsed.value("--baud"), 1, 4000000, number) ||
-        !serial::isSupportedBaud(static_cast<int>(number))) {
-      if (!wrong("--baud", "takes one of " + serial::supportedBauds())) return false;
-    } else if (serial::isTcpAddress(connection.device) && variables.count("--baud") == 0) {
+    int baud = 0;
+    if (!io::parseBaud(parsed.value("--baud"), baud)) {
+      if (!wrong("--baud", "takes one of " + io::supportedBauds())) return false;
+    } else if (io::isTcpAddress(connection.device) && variables.count("--baud") == 0) {
       error = "--baud cannot be used with a tcp: device: the speed is the device server's setting";
       return false;
     } else {
-      connection.baud = static_cast<int>(number);
+      connection.baud = baud;
     }
   }
   if (parsed.has("--timeout")) {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "zephlor_host/whole_number.h"
 #include "zephlor_sim/simulator_settings.h"
+#include "zephlor_text/whole_number.h"
 
 namespace zephlor::ctl {
 
@@ -47,6 +47,6 @@ struct CommandLine {
 bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& commandLine,
                       std::string& error);
 
-using host::parseBounded;
+using text::parseBounded;
 
 }  // namespace zephlor::ctl

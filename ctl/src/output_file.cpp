@@ -11,18 +11,17 @@ OutputFile::~OutputFile() { sync(); }
 bool OutputFile::open() {
   if (file_) return true;
   if (!status_.ok()) return false;
-  file_ = serial::openResultsFile(path_, status_);
+  file_ = io::openResultsFile(path_, status_);
   return file_ != nullptr;
 }
 
 ExitCode OutputFile::failureCode() const {
   if (status_.ok()) return kSuccess;
-  return status_.failure == serial::FileFailure::kInUse ? kDeviceInUse : kOutputFailed;
+  return status_.failure == io::FileFailure::kInUse ? kDeviceInUse : kOutputFailed;
 }
 
 std::string OutputFile::failure() const {
-  return (status_.failure == serial::FileFailure::kInUse ? "output in use: " : "") +
-         status_.message;
+  return (status_.failure == io::FileFailure::kInUse ? "output in use: " : "") + status_.message;
 }
 
 bool OutputFile::flushBuffer() {

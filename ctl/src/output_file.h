@@ -9,8 +9,8 @@
 #include <streambuf>
 #include <string>
 
-#include "zephlor_host/exit_codes.h"
-#include "zephlor_serial/kept_files.h"
+#include "zephlor_io/kept_files.h"
+#include "zephlor_text/exit_codes.h"
 
 namespace zephlor::ctl {
 
@@ -39,8 +39,8 @@ class OutputFile : public std::streambuf {
   std::string path_;
   bool append_;
   bool cleared_ = false;
-  std::unique_ptr<serial::ResultsFile> file_;
-  serial::FileStatus status_;
+  std::unique_ptr<io::ResultsFile> file_;
+  io::FileStatus status_;
   char buffer_[4096];
 };
 

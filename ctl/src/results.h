@@ -10,7 +10,7 @@
 
 #include "options.h"
 #include "output_file.h"
-#include "zephlor_host/timestamp.h"
+#include "zephlor_text/timestamp.h"
 
 namespace zephlor::ctl {
 
@@ -22,7 +22,7 @@ struct Reading {
   std::string warning;  // what was let through (--lenient); empty when nothing was
 };
 
-using host::timestampNow;
+using text::timestampNow;
 
 class Results {
  public:

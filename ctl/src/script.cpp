@@ -11,8 +11,8 @@
 #include <string_view>
 
 #include "commands.h"
-#include "zephlor_host/visible_bytes.h"
-#include "zephlor_serial/stop_request.h"
+#include "zephlor_io/stop_request.h"
+#include "zephlor_text/visible_bytes.h"
 
 namespace zephlor::ctl {
 namespace {
@@ -31,17 +31,17 @@ bool readLines(const std::string& name, std::vector<ScriptLine>& lines, std::str
   const bool fromStandardInput = name == "-";
   std::FILE* file = fromStandardInput ? stdin : std::fopen(name.c_str(), "rb");
   if (file == nullptr) {
-    error = "cannot read script " + host::quotedBytes(name) + ": " + std::strerror(errno);
+    error = "cannot read script " + text::quotedBytes(name) + ": " + std::strerror(errno);
     return false;
   }
-  const std::string where = host::quotedBytes(name) + ":";
+  const std::string where = text::quotedBytes(name) + ":";
   std::string line;
   size_t total = 0;
   int number = 1;
   bool good = true;
   for (int c; good && (c = std::getc(file)) != EOF;) {
     if (++total > kLargestScript) {
-      error = "script " + host::quotedBytes(name) + " is larger than " +
+      error = "script " + text::quotedBytes(name) + " is larger than " +
               std::to_string(kLargestScript) + " bytes";
       good = false;
     } else if (c == '\0') {
@@ -59,7 +59,7 @@ bool readLines(const std::string& name, std::vector<ScriptLine>& lines, std::str
     }
   }
   if (good && std::ferror(file)) {
-    error = "cannot read script " + host::quotedBytes(name) + ": " + std::strerror(errno);
+    error = "cannot read script " + text::quotedBytes(name) + ": " + std::strerror(errno);
     good = false;
   }
   if (good && !line.empty()) lines.push_back({number, line});
@@ -106,7 +106,7 @@ bool checkLines(const std::string& name, const std::vector<ScriptLine>& lines, S
         error = "fault works only with the built-in simulator (--sim)";
       }
       if (!parsed || (needsSimulator && session.simulatorFaults() == nullptr)) {
-        err << "zephlorctl: " << host::quotedBytes(name) << ":" << line.number << ": " << error
+        err << "zephlorctl: " << text::quotedBytes(name) << ":" << line.number << ": " << error
             << std::endl;
         good = false;
         continue;
@@ -149,17 +149,17 @@ ExitCode runScript(const std::string& name, Session& session, std::ostream& out,
 
   ExitCode result = kSuccess;
   for (const Step& step : steps) {
-    if (serial::stopRequested()) return stoppedExitCode();
-    const std::string shown = host::visibleBytes(step.line->text);
+    if (io::stopRequested()) return stoppedExitCode();
+    const std::string shown = text::visibleBytes(step.line->text);
     if (step.narration) {
       if (echo) out << shown << std::endl;
       continue;
     }
     if (echo) out << "> " << shown << std::endl;
     const ExitCode code = execute(step.command, session, out, err);
-    if (!out || code == kDeviceError || serial::stopRequested()) return code;
+    if (!out || code == kDeviceError || io::stopRequested()) return code;
     if (step.expectFailure && code == kSuccess) {
-      err << "zephlorctl: " << host::quotedBytes(name) << ":" << step.line->number
+      err << "zephlorctl: " << text::quotedBytes(name) << ":" << step.line->number
           << ": expected to fail, but it succeeded" << std::endl;
       result = kScriptExpectationUnmet;
     } else if (step.expectFailure && echo) {

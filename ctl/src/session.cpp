@@ -4,14 +4,14 @@
 #include <filesystem>
 #include <iostream>
 
-#include "zephlor_host/timestamp.h"
-#include "zephlor_host/visible_bytes.h"
-#include "zephlor_serial/stop_request.h"
+#include "zephlor_io/stop_request.h"
+#include "zephlor_text/timestamp.h"
+#include "zephlor_text/visible_bytes.h"
 
 namespace zephlor::ctl {
 namespace {
 
-using host::quotedBytes;
+using text::quotedBytes;
 
 }  // namespace
 
@@ -31,7 +31,7 @@ class Session::Trace : public host::TraceSink {
     std::snprintf(stamp, sizeof stamp, "[%10.3f ms] ",
                   static_cast<double>(elapsed.count()) / 1000.0);
     std::cout.flush();  // keep results and trace in the order they happened
-    std::cerr << stamp << direction << " " << host::visibleBytes(bytes) << remark << std::endl;
+    std::cerr << stamp << direction << " " << text::visibleBytes(bytes) << remark << std::endl;
   }
 
   std::chrono::steady_clock::time_point opened_ = std::chrono::steady_clock::now();
@@ -69,15 +69,15 @@ Outcome Session::open(const ConnectionOptions& options) {
               "no line to talk to: give --device PATH, or --sim for the built-in "
               "simulator"};
     }
-    serial::OpenResult opened = serial::openLine(options.device, options.baud, options.timeout);
-    if (opened.failure == serial::OpenFailure::kPermissionDenied) {
-      return {kDevicePermission, opened.message + " (" + serial::permissionAdvice() + ")"};
+    io::OpenResult opened = io::openLine(options.device, options.baud, options.timeout);
+    if (opened.failure == io::OpenFailure::kPermissionDenied) {
+      return {kDevicePermission, opened.message + " (" + io::permissionAdvice() + ")"};
     }
-    if (opened.failure != serial::OpenFailure::kNone) {
-      return {serial::exitCodeFor(opened.failure), opened.message};
+    if (opened.failure != io::OpenFailure::kNone) {
+      return {io::exitCodeFor(opened.failure), opened.message};
     }
     line_ = std::move(opened.line);
-    transport_ = std::make_unique<serial::SerialLineTransport>(*line_);
+    transport_ = std::make_unique<io::SerialLineTransport>(*line_);
   }
   if (options.trace) trace_ = std::make_unique<Trace>();
   return {};
@@ -86,8 +86,7 @@ Outcome Session::open(const ConnectionOptions& options) {
 Outcome Session::transact(const Item& item, RSDATA* records) {
   for (int attempt = 0;; ++attempt) {
     Outcome outcome = this->attempt(item, records);
-    if (!host::isGarbledOrMissing(outcome.verdict) || attempt >= retries_ ||
-        serial::stopRequested()) {
+    if (!host::isGarbledOrMissing(outcome.verdict) || attempt >= retries_ || io::stopRequested()) {
       return outcome;
     }
     if (trace_) {
@@ -152,7 +151,7 @@ Outcome explained(const host::TransactionResult& result, std::chrono::millisecon
       return outcome(kWriteNotConfirmed, "the controller did not confirm the write: sent " +
                                              quotedBytes(result.request) + ", echo " +
                                              quotedBytes(result.reply) + " after " +
-                                             host::formatMilliseconds(result.replyTime));
+                                             text::formatMilliseconds(result.replyTime));
   }
   return outcome(kDeviceError, "unexpected transaction outcome");
 }
@@ -174,8 +173,6 @@ Outcome Session::attempt(const Item& item, RSDATA* records) {
   return outcome;
 }
 
-ExitCode stoppedExitCode() {
-  return static_cast<ExitCode>(kStoppedBySignal + serial::stopSignal());
-}
+ExitCode stoppedExitCode() { return static_cast<ExitCode>(kStoppedBySignal + io::stopSignal()); }
 
 }  // namespace zephlor::ctl

@@ -10,10 +10,10 @@
 #include "options.h"
 #include "results.h"
 #include "zephlor_host/driver_module.h"
-#include "zephlor_host/exit_codes.h"
 #include "zephlor_host/transaction.h"
-#include "zephlor_serial/serial_port.h"
+#include "zephlor_io/serial_port.h"
 #include "zephlor_sim/simulated_link.h"
+#include "zephlor_text/exit_codes.h"
 
 namespace zephlor::ctl {
 
@@ -65,7 +65,7 @@ class Session {
   host::TransactionRules rules_;
   int retries_ = 0;
   host::DriverModule driver_;
-  std::unique_ptr<serial::ByteLine> line_;
+  std::unique_ptr<io::ByteLine> line_;
   std::unique_ptr<sim::ControllerModel> simController_;
   std::unique_ptr<sim::FaultInjector> simFaults_;
   std::unique_ptr<host::LineTransport> transport_;

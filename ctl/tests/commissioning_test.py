@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """zephlorctl's commissioning features end to end, with the real binaries: CSV and JSON Lines read
-back with the standard library's parsers, the fixed poll rate, retries, the strict reply check,
+back with the standard library's parsers, the fixed poll rate, retries, the reply verdicts,
 TCP device servers (loopback only), defaults from the environment and the simulator's state file.
 Every child runs under a time limit. Prints a line per failure and "N passed, M failed".
 
@@ -85,6 +85,10 @@ check("without retries drops fail", plain.returncode == 7, plain.stderr)
 check("retries ride them out", retried.returncode == 0 and retried.stdout.count("=0") == 8,
       retried.stdout + retried.stderr)
 check("the trace shows every attempt", retried.stderr.count("-> VLS# 1 2 3") > 8, retried.stderr)
+garbled = ctl("--sim", "--sim-fault", "garble", "--sim-seed", "1", "--retries", "2", "--trace",
+              "write", "led", "1", "2", "3", "1")
+check("a garbled acknowledgement is written again", garbled.returncode == 9 and
+      garbled.stderr.count("-> VLD# 1 2 3 1") == 3, garbled.stderr)
 
 # A reply for another item, or with a garbled value: a failure with nothing recorded, or with
 # --lenient a value whose warning is in the record itself.

@@ -13,8 +13,8 @@
 #include <thread>
 
 #include "child_process.h"
-#include "zephlor_host/exit_codes.h"
-#include "zephlor_serial/fd_line.h"
+#include "zephlor_text/exit_codes.h"
+#include "zephlor_io/fd_line.h"
 
 namespace zephlor::testing {
 namespace {
@@ -360,8 +360,8 @@ TEST(Simulator, ServesAnExistingDevice) {
   ASSERT_EQ(grantpt(line), 0);
   ASSERT_EQ(unlockpt(line), 0);
   // Raw from the start, so a request sent before the simulator has opened it is not echoed.
-  serial::FdLine device(open(ptsname(line), O_RDWR | O_NOCTTY));
-  ASSERT_TRUE(serial::configureRaw8N1(device.fd(), 115200));
+  io::FdLine device(open(ptsname(line), O_RDWR | O_NOCTTY));
+  ASSERT_TRUE(io::configureRaw8N1(device.fd(), 115200));
   BackgroundChild simulator({ZEPHLOR_SIM_PATH, "--device", ptsname(line), "--baud", "115200"});
   const std::string request = "VGS# 1 2 3\r\n";
   std::string reply;

@@ -11,8 +11,8 @@
 #include <fstream>
 
 #include "child_process.h"
-#include "zephlor_host/exit_codes.h"
-#include "zephlor_serial/fd_line.h"
+#include "zephlor_text/exit_codes.h"
+#include "zephlor_io/fd_line.h"
 
 namespace zephlor::testing {
 namespace {
@@ -47,9 +47,9 @@ struct RunningSimulator {
 };
 
 // A client of the simulator's device, raw so that nothing is echoed or translated.
-serial::FdLine openClient(const std::string& device) {
-  serial::FdLine client(open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
-  serial::configureRaw8N1(client.fd(), 9600);
+io::FdLine openClient(const std::string& device) {
+  io::FdLine client(open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
+  io::configureRaw8N1(client.fd(), 9600);
   return client;
 }
 
@@ -57,7 +57,7 @@ TEST(SimulatorSafety, ClientThatNeverReadsCannotWedgeIt) {
   RunningSimulator simulator({}, false);
   ASSERT_FALSE(simulator.device.empty());
   {
-    serial::FdLine flood = openClient(simulator.device);
+    io::FdLine flood = openClient(simulator.device);
     const std::string requests = [] {
       std::string text;
       for (int i = 0; i < 2000; ++i) text += "VGS# 1 2 3\r\n";
@@ -79,7 +79,7 @@ TEST(SimulatorSafety, ClientThatNeverReadsCannotWedgeIt) {
 
 TEST(SimulatorSafety, DelayedReplyDoesNotHoldOffAStop) {
   RunningSimulator simulator({"--fault", "delay", "--delay-ms", "60000"});
-  serial::FdLine client = openClient(simulator.device);
+  io::FdLine client = openClient(simulator.device);
   ASSERT_EQ(write(client.fd(), "VGS# 1 2 3\r\n", 12), 12);
   ASSERT_TRUE(simulator.logShows("[delay]"));
   simulator.child->signal(SIGTERM);

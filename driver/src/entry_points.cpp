@@ -1,18 +1,15 @@
 // The seven entry points the host calls, and the frame shared by the read and write branches.
 #include "osterfell/entry_points.h"
 
+#include "osterfell/host_codes.h"
+
 #include "item_kinds.h"
 #include "transaction_branches.h"
 
 namespace {
 
-// Values the host gives meaning to.
-constexpr unsigned kRequestCodeLineBuilt = 100;
-constexpr int kGetResult = 50;
-constexpr int kCheckAccepted = 0;
-constexpr int kCheckNothingReceived = 9;
-constexpr int kCheckTooShort = 4;
-constexpr int kCheckWrongFrame = 10;
+using namespace osterfell::host_codes;
+
 // "R", two mnemonic letters, "#" and at least one more character.
 constexpr unsigned kShortestReply = 5;
 
@@ -36,7 +33,7 @@ int zCompare_xxx(int, IA& itemA, IA& itemB, int&, void*, void*) {
   if (ops == nullptr) return 0;
   const unsigned char addressesA[] = {a.addr1, a.addr2, a.addr3, a.addr4};
   const unsigned char addressesB[] = {b.addr1, b.addr2, b.addr3, b.addr4};
-  for (int i = 0; i < ops->comparedAddresses; ++i) {
+  for (int i = 0; i < ops->addressCount; ++i) {
     if (addressesA[i] != addressesB[i]) return 0;
   }
   // One firmware query fills five records; the host learns the second item's slot this way.
@@ -52,7 +49,7 @@ void Set_xxx(IA& item, unsigned int& requestLength, unsigned int& requestCode, i
                              ? osterfell::buildWriteRequest(item.fields, record, requestBuffer)
                              : osterfell::buildReadRequest(item.fields, record, requestBuffer);
   requestLength = static_cast<unsigned int>(length);
-  requestCode = requestLength != 0 ? kRequestCodeLineBuilt : 0;
+  requestCode = requestLength != 0 ? kRequestLineBuilt : 0;
 }
 
 int zReadAny_xxx(IA&, unsigned int&, unsigned int&, char*) { return 0; }

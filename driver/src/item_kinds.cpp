@@ -6,78 +6,94 @@ namespace osterfell {
 namespace {
 
 // The codec's builders take each address number as a separate argument; these adapters give
-// every kind's builders one shape so the kinds fit in one table. `m` is the level modifier,
-// which only the load level lines carry. The parsers are wrapped too: an imported function's
-// address is only known once the DLL is loaded, an adapter's is a constant.
-using A = const IA::Fields&;
+// every kind's builders one shape so the kinds fit in one table. Only the load level lines carry
+// the level modifier. The parsers are wrapped too: an imported function's address is only known
+// once the DLL is loaded, an adapter's is a constant.
+using Item = const IA::Fields&;
 
 // Indexed by ItemKind. Constant-initialised, so the table is ready without any start-up code
 // (the Windows DLLs run none).
+// clang-format off
 constexpr KindOps kKinds[] = {
-    // Firmware: read only
-    {[](A a, char* l, int32_t* n) { return FillQueryFirmware(a.addr1, l, n); },  //
-     nullptr, nullptr, nullptr, 1},
-    // LedState
-    {[](A a, char* l, int32_t* n) { return FillQueryLEDState(a.addr1, a.addr2, a.addr3, l, n); },
-     [](const char* r, int32_t* o) { return ParseLEDState(r, o); },
-     [](A a, int32_t v, int32_t, char* l, int32_t* n) {
-       return FillSetLEDState(a.addr1, a.addr2, a.addr3, v, l, n);
-     },
-     [](const char* r, int32_t e) { return ParseSetLEDState(r, e); }, 3},
-    // ModuleLoadLevel
-    {[](A a, char* l, int32_t* n) {
-       return FillQueryModuleLoadLevel(a.addr1, a.addr2, a.addr3, a.addr4, l, n);
-     },
-     [](const char* r, int32_t* o) { return ParseModuleLoadLevel(r, o); },
-     [](A a, int32_t v, int32_t m, char* l, int32_t* n) {
-       return FillSetModuleLoadLevel(a.addr1, a.addr2, a.addr3, a.addr4, v, m, l, n);
-     },
-     [](const char* r, int32_t e) { return ParseSetModuleLoadLevel(r, e); }, 4},
-    // StationLoadLevel
-    {[](A a, char* l, int32_t* n) {
-       return FillQueryStationLoadLevel(a.addr1, a.addr2, a.addr3, l, n);
-     },
-     [](const char* r, int32_t* o) { return ParseStationLoadLevel(r, o); },
-     [](A a, int32_t v, int32_t m, char* l, int32_t* n) {
-       return FillSetStationLoadLevel(a.addr1, a.addr2, a.addr3, v, m, l, n);
-     },
-     [](const char* r, int32_t e) { return ParseSetStationLoadLevel(r, e); }, 3},
-    // ContactorLoadLevel
-    {[](A a, char* l, int32_t* n) { return FillQueryContactorLoadLevel(a.addr1, l, n); },
-     [](const char* r, int32_t* o) { return ParseContactorLoadLevel(r, o); },
-     [](A a, int32_t v, int32_t m, char* l, int32_t* n) {
-       return FillSetContactorLoadLevel(a.addr1, v, m, l, n);
-     },
-     [](const char* r, int32_t e) { return ParseSetContactorLoadLevel(r, e); }, 1},
-    // Thermostat
-    {[](A a, char* l, int32_t* n) { return FillQueryThermostat(a.addr1, a.addr2, a.addr3, l, n); },
-     [](const char* r, int32_t* o) { return ParseThermostat(r, o); },
-     [](A a, int32_t v, int32_t, char* l, int32_t* n) {
-       return FillSetThermostat(a.addr1, a.addr2, a.addr3, v, l, n);
-     },
-     [](const char* r, int32_t e) { return ParseSetThermostat(r, e); }, 3},
-    // Switch
-    {[](A a, char* l, int32_t* n) { return FillQuerySwitch(a.addr1, a.addr2, a.addr3, l, n); },
-     [](const char* r, int32_t* o) { return ParseSwitch(r, o); },
-     [](A a, int32_t v, int32_t, char* l, int32_t* n) {
-       return FillSetSwitch(a.addr1, a.addr2, a.addr3, v, l, n);
-     },
-     [](const char* r, int32_t e) { return ParseSetSwitch(r, e); }, 3},
-    // ModuleLoadProfile: write only
-    {nullptr, nullptr,
-     [](A a, int32_t v, int32_t, char* l, int32_t* n) {
-       return FillSetModuleLoadProfile(a.addr1, a.addr2, a.addr3, a.addr4, v, l, n);
-     },
-     [](const char* r, int32_t e) { return ParseSetModuleLoadProfile(r, e); }, 4},
-    // StationLoadProfile: write only
-    {nullptr, nullptr,
-     [](A a, int32_t v, int32_t, char* l, int32_t* n) {
-       return FillSetStationLoadProfile(a.addr1, a.addr2, a.addr3, v, l, n);
-     },
-     [](const char* r, int32_t e) { return ParseSetStationLoadProfile(r, e); }, 3},
-    // Modifier: answered and stored by the driver itself; every such item is addressed alike.
-    {nullptr, nullptr, nullptr, nullptr, 0},
+    {ItemKind::Firmware, 1,
+     Read{[](Item item, char* line, int32_t* length) {
+            return FillQueryFirmware(item.addr1, line, length); },
+          nullptr},
+     kNotWritable},
+    {ItemKind::LedState, 3,
+     Read{[](Item item, char* line, int32_t* length) {
+            return FillQueryLEDState(item.addr1, item.addr2, item.addr3, line, length); },
+          [](const char* reply, int32_t* value) { return ParseLEDState(reply, value); }},
+     Write{[](Item item, int32_t value, int32_t, char* line, int32_t* length) {
+             return FillSetLEDState(item.addr1, item.addr2, item.addr3, value, line, length); },
+           [](const char* reply, int32_t expected) { return ParseSetLEDState(reply, expected); }}},
+    {ItemKind::ModuleLoadLevel, 4,
+     Read{[](Item item, char* line, int32_t* length) {
+            return FillQueryModuleLoadLevel(item.addr1, item.addr2, item.addr3, item.addr4, line,
+                                            length); },
+          [](const char* reply, int32_t* value) { return ParseModuleLoadLevel(reply, value); }},
+     Write{[](Item item, int32_t value, int32_t modifier, char* line, int32_t* length) {
+             return FillSetModuleLoadLevel(item.addr1, item.addr2, item.addr3, item.addr4, value,
+                                           modifier, line, length); },
+           [](const char* reply, int32_t expected) {
+             return ParseSetModuleLoadLevel(reply, expected); }}},
+    {ItemKind::StationLoadLevel, 3,
+     Read{[](Item item, char* line, int32_t* length) {
+            return FillQueryStationLoadLevel(item.addr1, item.addr2, item.addr3, line, length); },
+          [](const char* reply, int32_t* value) { return ParseStationLoadLevel(reply, value); }},
+     Write{[](Item item, int32_t value, int32_t modifier, char* line, int32_t* length) {
+             return FillSetStationLoadLevel(item.addr1, item.addr2, item.addr3, value, modifier,
+                                            line, length); },
+           [](const char* reply, int32_t expected) {
+             return ParseSetStationLoadLevel(reply, expected); }}},
+    {ItemKind::ContactorLoadLevel, 1,
+     Read{[](Item item, char* line, int32_t* length) {
+            return FillQueryContactorLoadLevel(item.addr1, line, length); },
+          [](const char* reply, int32_t* value) { return ParseContactorLoadLevel(reply, value); }},
+     Write{[](Item item, int32_t value, int32_t modifier, char* line, int32_t* length) {
+             return FillSetContactorLoadLevel(item.addr1, value, modifier, line, length); },
+           [](const char* reply, int32_t expected) {
+             return ParseSetContactorLoadLevel(reply, expected); }}},
+    {ItemKind::Thermostat, 3,
+     Read{[](Item item, char* line, int32_t* length) {
+            return FillQueryThermostat(item.addr1, item.addr2, item.addr3, line, length); },
+          [](const char* reply, int32_t* value) { return ParseThermostat(reply, value); }},
+     Write{[](Item item, int32_t value, int32_t, char* line, int32_t* length) {
+             return FillSetThermostat(item.addr1, item.addr2, item.addr3, value, line, length); },
+           [](const char* reply, int32_t expected) { return ParseSetThermostat(reply, expected); }}},
+    {ItemKind::Switch, 3,
+     Read{[](Item item, char* line, int32_t* length) {
+            return FillQuerySwitch(item.addr1, item.addr2, item.addr3, line, length); },
+          [](const char* reply, int32_t* value) { return ParseSwitch(reply, value); }},
+     Write{[](Item item, int32_t value, int32_t, char* line, int32_t* length) {
+             return FillSetSwitch(item.addr1, item.addr2, item.addr3, value, line, length); },
+           [](const char* reply, int32_t expected) { return ParseSetSwitch(reply, expected); }}},
+    {ItemKind::ModuleLoadProfile, 4,
+     kNotReadable,
+     Write{[](Item item, int32_t value, int32_t, char* line, int32_t* length) {
+             return FillSetModuleLoadProfile(item.addr1, item.addr2, item.addr3, item.addr4, value,
+                                             line, length); },
+           [](const char* reply, int32_t expected) {
+             return ParseSetModuleLoadProfile(reply, expected); }}},
+    {ItemKind::StationLoadProfile, 3,
+     kNotReadable,
+     Write{[](Item item, int32_t value, int32_t, char* line, int32_t* length) {
+             return FillSetStationLoadProfile(item.addr1, item.addr2, item.addr3, value, line,
+                                              length); },
+           [](const char* reply, int32_t expected) {
+             return ParseSetStationLoadProfile(reply, expected); }}},
+    // Answered and stored by the driver itself; every such item is addressed alike.
+    {ItemKind::Modifier, 0, kNotReadable, kNotWritable},
 };
+// clang-format on
+
+constexpr bool eachRowIsItsKind() {
+  for (unsigned i = 0; i < sizeof kKinds / sizeof kKinds[0]; ++i) {
+    if (static_cast<unsigned>(kKinds[i].kind) != i) return false;
+  }
+  return true;
+}
+static_assert(eachRowIsItsKind(), "row i of the table is ItemKind i");
 
 constexpr unsigned kServedKinds = sizeof(kKinds) / sizeof(kKinds[0]);
 static_assert(kServedKinds == static_cast<unsigned>(ItemKind::Modifier) + 1,

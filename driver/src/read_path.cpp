@@ -1,5 +1,6 @@
 #include "driver_state.h"
 #include "item_kinds.h"
+#include "osterfell/host_codes.h"
 #include "transaction_branches.h"
 #include "value_conversion.h"
 #include "wirelex.h"
@@ -7,9 +8,8 @@
 namespace osterfell {
 namespace {
 
-// Values the host gives meaning to.
-constexpr int kParseCodeAccepted = 2;
-constexpr int kParseCodeRefused = 99;
+using namespace host_codes;
+
 constexpr int kFirmwareRecords = 5;
 
 void storeValue(RSDATA& record, int32_t value) {
@@ -39,9 +39,9 @@ int32_t buildReadRequest(const IA::Fields& item, RSDATA* record, char* requestBu
     return 0;
   }
   const KindOps* ops = opsForKind(item.kind);
-  if (ops == nullptr || ops->buildQuery == nullptr) return 0;
+  if (ops == nullptr || ops->read.build == nullptr) return 0;
   int32_t length = 0;
-  ops->buildQuery(item, requestBuffer, &length);
+  ops->read.build(item, requestBuffer, &length);
   return length;
 }
 
@@ -52,9 +52,9 @@ void parseReadReply(const IA::Fields& item, int& recordCount, RSDATA* record,
   bool accepted = false;
   if (item.kind == static_cast<unsigned char>(ItemKind::Firmware)) {
     accepted = parseFirmwareReply(replyBuffer, recordCount, record);
-  } else if (ops != nullptr && ops->parseQuery != nullptr) {
+  } else if (ops != nullptr && ops->read.parse != nullptr) {
     int32_t value = 0;
-    accepted = ops->parseQuery(replyBuffer, &value);
+    accepted = ops->read.parse(replyBuffer, &value);
     if (accepted) {
       storeValue(*record, value);
       recordCount = 1;

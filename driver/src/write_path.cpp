@@ -1,13 +1,13 @@
 #include "driver_state.h"
 #include "item_kinds.h"
+#include "osterfell/host_codes.h"
 #include "transaction_branches.h"
 #include "value_conversion.h"
 
 namespace osterfell {
 namespace {
 
-constexpr unsigned char kStatusConfirmed = 0;
-constexpr unsigned char kStatusNotConfirmed = 1;
+using namespace host_codes;
 
 bool isModifier(const IA::Fields& item) {
   return item.kind == static_cast<unsigned char>(ItemKind::Modifier);
@@ -24,9 +24,9 @@ int32_t buildWriteRequest(const IA::Fields& item, const RSDATA* record, char* re
     return 0;
   }
   const KindOps* ops = opsForKind(item.kind);
-  if (ops == nullptr || ops->buildSet == nullptr) return 0;
+  if (ops == nullptr || ops->write.build == nullptr) return 0;
   int32_t length = 0;
-  ops->buildSet(item, value, LevelModifier, requestBuffer, &length);
+  ops->write.build(item, value, LevelModifier, requestBuffer, &length);
   return length;
 }
 
@@ -36,8 +36,8 @@ void judgeWriteAcknowledgement(const IA::Fields& item, RSDATA* record, const cha
     return;
   }
   const KindOps* ops = opsForKind(item.kind);
-  const bool confirmed = ops != nullptr && ops->parseAcknowledgement != nullptr &&
-                         ops->parseAcknowledgement(replyBuffer, truncateToWhole(LastWrittenValue));
+  const bool confirmed = ops != nullptr && ops->write.acknowledge != nullptr &&
+                         ops->write.acknowledge(replyBuffer, truncateToWhole(LastWrittenValue));
   record->status = confirmed ? kStatusConfirmed : kStatusNotConfirmed;
 }
 

@@ -3,10 +3,13 @@
 #include <cstdint>
 #include <vector>
 
-#include "zephlor_host/visible_bytes.h"
+#include "zephlor_text/visible_bytes.h"
 
 namespace zephlor::host {
 namespace {
+
+using text::quotedBytes;
+using text::visibleBytes;
 
 // The blank-separated fields after the "#", the line end taken off. A byte that is neither a
 // blank nor part of the line end stays in its field, where it makes that field no number.

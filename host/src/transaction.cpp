@@ -1,17 +1,12 @@
 #include "zephlor_host/transaction.h"
 
+#include "osterfell/host_codes.h"
 #include "zephlor_host/reply_line.h"
 
 namespace zephlor::host {
 namespace {
 
-// What the driver's results mean to this host.
-constexpr unsigned kRequestCodeLineBuilt = 100;
-constexpr int kCheckAccepted = 0;
-constexpr int kCheckNothingReceived = 9;
-constexpr int kCheckTooShort = 4;
-constexpr int kParseCodeRefused = 99;
-constexpr unsigned char kStatusConfirmed = 0;
+using namespace osterfell::host_codes;
 
 bool isModifierItem(const IA& item) {
   return item.fields.kind == static_cast<unsigned char>(ItemKind::Modifier);
@@ -52,7 +47,7 @@ TransactionResult runTransaction(const DriverEntryPoints& driver, IA& item, int 
 
   char reply[kReplyCapacity + 1] = {};
   unsigned ignored = 0;
-  if (requestCode != kRequestCodeLineBuilt) {
+  if (requestCode != kRequestLineBuilt) {
     // Only the level modifier is served without a line; its write is confirmed by Get_xxx.
     if (!isModifierItem(item)) {
       result.outcome = TransactionOutcome::kNothingToSend;

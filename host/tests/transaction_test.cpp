@@ -2,7 +2,7 @@
 // transaction can have, and that the driver is called in the host's order.
 #include "zephlor_host/transaction.h"
 
-#include "zephlor_host/visible_bytes.h"
+#include "zephlor_text/visible_bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -122,7 +122,7 @@ TEST_F(Transactions, VerdictOnEveryKindOfReply) {
       {7, 0, {"RGC# 1 2 3 75\r\n"}, TransactionOutcome::kNothingToSend, -1},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(host::visibleBytes(c.reply.bytes) + (c.lenient ? " (lenient)" : ""));
+    SCOPED_TRACE(text::visibleBytes(c.reply.bytes) + (c.lenient ? " (lenient)" : ""));
     line_.replies.clear();
     const TransactionResult result =
         run(c.kind, c.direction ? 1.0f : 0.0f, c.direction, c.reply, c.lenient);

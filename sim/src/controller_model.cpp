@@ -3,6 +3,8 @@
 #include <cctype>
 #include <vector>
 
+#include "zephlor_text/item_catalogue.h"
+
 namespace zephlor::sim {
 namespace {
 
@@ -16,25 +18,24 @@ struct Command {
   Register where;
   uint8_t addressCount;
   bool takesModifier;  // an optional 16-bit number after the value
-  bool wholeValue;     // the value is a signed 32-bit number, not an 8-bit one
 };
 
 const Command kCommands[] = {
-    {"GV", Action::kFirmware, Register::kLedState /* no store */, 1, false, false},
-    {"LS", Action::kQuery, Register::kLedState, 3, false, false},
-    {"GB", Action::kQuery, Register::kModuleLoadLevel, 4, false, false},
-    {"GC", Action::kQuery, Register::kStationLoadLevel, 3, false, false},
-    {"GL", Action::kQuery, Register::kContactorLoadLevel, 1, false, false},
-    {"GH", Action::kQuery, Register::kThermostat, 3, false, false},
-    {"GS", Action::kQuery, Register::kSwitch, 3, false, false},
-    {"LD", Action::kSet, Register::kLedState, 3, false, false},
-    {"LB", Action::kSet, Register::kModuleLoadLevel, 4, true, false},
-    {"LC", Action::kSet, Register::kStationLoadLevel, 3, true, false},
-    {"LO", Action::kSet, Register::kContactorLoadLevel, 1, true, false},
-    {"SH", Action::kSet, Register::kThermostat, 3, false, true},
-    {"SW", Action::kSet, Register::kSwitch, 3, false, false},
-    {"LP", Action::kSet, Register::kModuleLoadProfile, 4, false, false},
-    {"SP", Action::kSet, Register::kStationLoadProfile, 3, false, false},
+    {"GV", Action::kFirmware, Register::kLedState /* no store */, 1, false},
+    {"LS", Action::kQuery, Register::kLedState, 3, false},
+    {"GB", Action::kQuery, Register::kModuleLoadLevel, 4, false},
+    {"GC", Action::kQuery, Register::kStationLoadLevel, 3, false},
+    {"GL", Action::kQuery, Register::kContactorLoadLevel, 1, false},
+    {"GH", Action::kQuery, Register::kThermostat, 3, false},
+    {"GS", Action::kQuery, Register::kSwitch, 3, false},
+    {"LD", Action::kSet, Register::kLedState, 3, false},
+    {"LB", Action::kSet, Register::kModuleLoadLevel, 4, true},
+    {"LC", Action::kSet, Register::kStationLoadLevel, 3, true},
+    {"LO", Action::kSet, Register::kContactorLoadLevel, 1, true},
+    {"SH", Action::kSet, Register::kThermostat, 3, false},
+    {"SW", Action::kSet, Register::kSwitch, 3, false},
+    {"LP", Action::kSet, Register::kModuleLoadProfile, 4, false},
+    {"SP", Action::kSet, Register::kStationLoadProfile, 3, false},
 };
 
 const Command* findCommand(std::string_view mnemonic) {
@@ -78,22 +79,13 @@ std::string replyLine(const Command& command, const ItemAddress& address, int32_
   return line + " " + std::to_string(value) + "\r\n";
 }
 
-struct RegisterInfo {
-  Register where;
-  const char* name;
-  int addressCount;
-};
-
-constexpr RegisterInfo kRegisters[] = {
-    {Register::kLedState, "led", 3},
-    {Register::kModuleLoadLevel, "module-level", 4},
-    {Register::kStationLoadLevel, "station-level", 3},
-    {Register::kContactorLoadLevel, "contactor-level", 1},
-    {Register::kThermostat, "thermostat", 3},
-    {Register::kSwitch, "switch", 3},
-    {Register::kModuleLoadProfile, "module-profile", 4},
-    {Register::kStationLoadProfile, "station-profile", 3},
-};
+// The stores are the catalogue's kinds from the LED state to the station load profile.
+constexpr ItemKind kindOf(Register where) {
+  return static_cast<ItemKind>(static_cast<unsigned>(where) + 1);
+}
+static_assert(kindOf(Register::kLedState) == ItemKind::LedState &&
+                  kindOf(Register::kStationLoadProfile) == ItemKind::StationLoadProfile,
+              "the stores follow the item kinds");
 
 bool isDigits(std::string_view text) {
   if (text.empty()) return false;
@@ -116,15 +108,21 @@ bool isDigitGroups(std::string_view text, char separator, int parts) {
 }  // namespace
 
 std::optional<Register> registerNamed(std::string_view name) {
-  for (const RegisterInfo& info : kRegisters) {
-    if (name == info.name) return info.where;
+  const text::ItemKindInfo* info = text::itemKindNamed(name);
+  if (info == nullptr || info->kind < ItemKind::LedState ||
+      info->kind > ItemKind::StationLoadProfile) {
+    return std::nullopt;
   }
-  return std::nullopt;
+  return static_cast<Register>(static_cast<unsigned>(info->kind) - 1);
 }
 
-const char* registerName(Register where) { return kRegisters[static_cast<size_t>(where)].name; }
+const char* registerName(Register where) { return text::itemKindInfo(kindOf(where)).name; }
 
-int addressCount(Register where) { return kRegisters[static_cast<size_t>(where)].addressCount; }
+int addressCount(Register where) { return text::itemKindInfo(kindOf(where)).addressCount; }
+
+bool holdsWholeValues(Register where) {
+  return text::itemKindInfo(kindOf(where)).value == text::ValueRule::kWhole32;
+}
 
 bool isValidFirmwareVersion(std::string_view version) { return isDigitGroups(version, '.', 2); }
 
@@ -158,7 +156,7 @@ std::optional<std::string> ControllerModel::respond(std::string_view line) {
       return replyLine(*command, address, value(command->where, address));
     case Action::kSet: {
       const int32_t sent = (*numbers)[addressCount];
-      const int32_t received = command->wholeValue ? sent : lowByte(sent);
+      const int32_t received = holdsWholeValues(command->where) ? sent : lowByte(sent);
       if (!setValue(command->where, address, received)) {
         whySilent_ = "the store is full (" + std::to_string(maxItems_) + " items)";
         return std::nullopt;

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "sim_options.h"
-#include "zephlor_host/exit_codes.h"
 #include "zephlor_sim/serve_lines.h"
+#include "zephlor_text/exit_codes.h"
 
 namespace zephlor::sim {
 

@@ -7,7 +7,7 @@
 
 #include "listeners.h"
 #include "pseudo_terminal.h"
-#include "zephlor_host/visible_bytes.h"
+#include "zephlor_text/visible_bytes.h"
 
 namespace zephlor::sim {
 namespace {
@@ -59,7 +59,7 @@ class DeviceLink {
 
 int listenOnPseudoTerminal(const SimOptions& options, const Serve& serve) {
   if (!options.link.empty() && !DeviceLink::mayReplace(options.link)) {
-    return fail(kUsage, "--link " + host::quotedBytes(options.link) +
+    return fail(kUsage, "--link " + text::quotedBytes(options.link) +
                             " exists and is not a symbolic link; it is left alone");
   }
   PseudoTerminal terminal;
@@ -68,14 +68,14 @@ int listenOnPseudoTerminal(const SimOptions& options, const Serve& serve) {
   DeviceLink link;
   if (!options.link.empty() && !link.create(options.link, terminal.devicePath())) {
     return fail(kDeviceError,
-                "cannot link " + host::quotedBytes(options.link) + " to " + terminal.devicePath());
+                "cannot link " + text::quotedBytes(options.link) + " to " + terminal.devicePath());
   }
   std::cout << terminal.devicePath() << std::endl;
   return serve(ServedLine{terminal, false, true}, terminal.devicePath());
 }
 
 int listenOnStandardStreams(const Serve& serve) {
-  serial::FdLine streams(STDIN_FILENO, STDOUT_FILENO);
+  io::FdLine streams(STDIN_FILENO, STDOUT_FILENO);
   return serve(ServedLine{streams, true, false}, "standard input");
 }
 

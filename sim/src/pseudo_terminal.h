@@ -4,14 +4,14 @@
 
 #include <string>
 
-#include "zephlor_serial/fd_line.h"
+#include "zephlor_io/fd_line.h"
 
 namespace zephlor::sim {
 
 // The controller's side of the pseudo-terminal, which never blocks a write. It holds the device
 // side open so the line survives clients coming and going, and discarding unsent output also
 // empties what that side has queued and no client has read.
-class PseudoTerminal : public serial::FdLine {
+class PseudoTerminal : public io::FdLine {
  public:
   // On failure returns false with a reason.
   bool open(std::string& error);
@@ -19,7 +19,7 @@ class PseudoTerminal : public serial::FdLine {
   void discardUnsentOutput() override;
 
  private:
-  serial::FdLine deviceSide_;
+  io::FdLine deviceSide_;
   std::string devicePath_;
 };
 

@@ -1,9 +1,9 @@
 #include "zephlor_sim/serve_lines.h"
 
-#include "zephlor_host/visible_bytes.h"
-#include "zephlor_serial/serial_port.h"
-#include "zephlor_serial/stop_request.h"
+#include "zephlor_io/serial_port.h"
+#include "zephlor_io/stop_request.h"
 #include "zephlor_sim/request_lines.h"
+#include "zephlor_text/visible_bytes.h"
 
 namespace zephlor::sim {
 namespace {
@@ -20,17 +20,17 @@ std::string describeFaults(const std::vector<Fault>& faults) {
 // dropped, or the line failed (then `result` says so).
 bool deliverChunk(const ServedLine& line, const std::string& bytes, const Log& log,
                   ServeResult& result) {
-  const serial::IoResult written =
+  const io::IoResult written =
       line.dropUnread ? line.line.writeWhatFits(bytes.data(), bytes.size())
-                      : line.line.writeAll(bytes.data(), bytes.size(), serial::kNoDeadline);
+                      : line.line.writeAll(bytes.data(), bytes.size(), io::kNoDeadline);
   switch (written.status) {
-    case serial::IoStatus::kDone:
+    case io::IoStatus::kDone:
       break;
-    case serial::IoStatus::kStopped:
-    case serial::IoStatus::kTimedOut:
+    case io::IoStatus::kStopped:
+    case io::IoStatus::kTimedOut:
       return false;
-    case serial::IoStatus::kHungUp:
-    case serial::IoStatus::kFailed:
+    case io::IoStatus::kHungUp:
+    case io::IoStatus::kFailed:
       result = {ServeEnd::kLineFailed, written.message};
       return false;
   }
@@ -49,18 +49,18 @@ bool answer(const std::string& request, const ServedLine& line, ControllerModel&
     if (line.sharedController != nullptr) shared = std::unique_lock(*line.sharedController);
     const std::optional<std::string> reply = controller.respond(request);
     if (!reply) {
-      if (log) log("ignored " + host::visibleBytes(request) + " (" + controller.whySilent() + ")");
+      if (log) log("ignored " + text::visibleBytes(request) + " (" + controller.whySilent() + ")");
       return true;
     }
     chunks = faults.deliver(*reply);
     if (log) {
-      log("-> " + host::visibleBytes(request) + "\\r\\n  <- " +
-          (chunks.empty() ? std::string("(nothing)") : host::visibleBytes(*reply)) +
+      log("-> " + text::visibleBytes(request) + "\\r\\n  <- " +
+          (chunks.empty() ? std::string("(nothing)") : text::visibleBytes(*reply)) +
           describeFaults(faults.lastFaults()));
     }
   }
   for (const Chunk& chunk : chunks) {
-    if (!serial::sleepUntil(std::chrono::steady_clock::now() + chunk.pauseBefore)) return false;
+    if (!io::sleepUntil(std::chrono::steady_clock::now() + chunk.pauseBefore)) return false;
     if (!deliverChunk(line, chunk.bytes, log, result)) break;
   }
   return result.end != ServeEnd::kLineFailed;
@@ -73,18 +73,18 @@ ServeResult serveLines(const ServedLine& line, ControllerModel& controller, Faul
   ServeResult result;
   RequestLines requests;
   char chunk[256];
-  while (!serial::stopRequested()) {
-    const serial::IoResult read = line.line.readSome(chunk, sizeof chunk, serial::kNoDeadline);
+  while (!io::stopRequested()) {
+    const io::IoResult read = line.line.readSome(chunk, sizeof chunk, io::kNoDeadline);
     switch (read.status) {
-      case serial::IoStatus::kDone:
+      case io::IoStatus::kDone:
         break;
-      case serial::IoStatus::kStopped:
-      case serial::IoStatus::kTimedOut:
+      case io::IoStatus::kStopped:
+      case io::IoStatus::kTimedOut:
         return result;
-      case serial::IoStatus::kHungUp:
+      case io::IoStatus::kHungUp:
         if (line.endIsNormal) return {ServeEnd::kInputEnded, ""};
         return {ServeEnd::kLineFailed, read.message};
-      case serial::IoStatus::kFailed:
+      case io::IoStatus::kFailed:
         return {ServeEnd::kLineFailed, read.message};
     }
     requests.append(std::string_view(chunk, read.count));

@@ -7,9 +7,9 @@
 #include "listeners.h"
 #include "sim_options.h"
 #include "state_file.h"
-#include "zephlor_host/timestamp.h"
-#include "zephlor_serial/serial_port.h"
-#include "zephlor_serial/stop_request.h"
+#include "zephlor_io/serial_port.h"
+#include "zephlor_io/stop_request.h"
+#include "zephlor_text/timestamp.h"
 
 int main(int argc, char** argv) {
   using namespace zephlor;
@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
     return kUsage;
   }
   if (options.help) {
-    std::cout << sim::kSimUsage;
+    std::cout << sim::simUsage();
     return kSuccess;
   }
   if (options.version) {
@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
     return kSuccess;
   }
 
-  serial::installStopHandlers();
+  io::installStopHandlers();
   sim::ControllerModel controller(options.settings.firmware, options.maxItems);
   sim::FaultInjector faults(options.settings.faults);
   // Every line, and the state keeper, take this while they use the controller.
@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
   const auto log = [&options, &logLock](const std::string& line) {
     if (!options.log) return;
     const std::lock_guard<std::mutex> held(logLock);
-    std::cerr << "zephlor-sim: " << host::timestampNow() << " " << line << std::endl;
+    std::cerr << "zephlor-sim: " << text::timestampNow() << " " << line << std::endl;
   };
   std::unique_ptr<sim::StateKeeper> state;
   if (!options.stateFile.empty()) {
@@ -78,10 +78,10 @@ int main(int argc, char** argv) {
     case sim::Listen::kTcp:
       return saved(sim::listenOnTcp(options, serve, log));
     case sim::Listen::kDevice: {
-      serial::OpenResult opened = serial::openSerialDevice(options.device, options.baud);
+      io::OpenResult opened = io::openSerialDevice(options.device, options.baud);
       if (!opened.line) {
         std::cerr << "zephlor-sim: " << opened.message << std::endl;
-        return serial::exitCodeFor(opened.failure);
+        return io::exitCodeFor(opened.failure);
       }
       log("serving " + options.device + " at " + std::to_string(options.baud) + " baud");
       return saved(serve(sim::ServedLine{*opened.line, false, true}, options.device));

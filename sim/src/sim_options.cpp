@@ -3,13 +3,16 @@
 #include <set>
 
 #include "zephlor_cli/options.h"
-#include "zephlor_host/visible_bytes.h"
-#include "zephlor_host/whole_number.h"
-#include "zephlor_serial/serial_port.h"
+#include "zephlor_io/serial_port.h"
+#include "zephlor_text/exit_codes.h"
+#include "zephlor_text/help_rows.h"
+#include "zephlor_text/visible_bytes.h"
+#include "zephlor_text/whole_number.h"
 
 namespace zephlor::sim {
 
-const char kSimUsage[] = R"(Usage: zephlor-sim [OPTIONS]
+std::string simUsage() {
+  return R"(Usage: zephlor-sim [OPTIONS]
 
 A model of the Zephlor controller. It answers the fifteen request lines of the protocol, keeps
 every value it is sent, and can inject line faults for testing hosts.
@@ -20,8 +23,10 @@ Where it listens (one of; on Windows --device, such as --device COM8, or --tcp):
   --link PATH         with --pty: also make PATH a symbolic link to the device; PATH may be an
                       old link, but nothing else that exists
   --device PATH       serve an existing serial device, raw 8N1, held for the simulator alone
-  --baud N            speed of --device (default 9600)
-  --stdio             read requests from standard input, write replies to standard output
+)" +
+         text::helpRow("--baud N", "speed of --device: " + io::supportedBauds() + " (default 9600)",
+                       22) +
+         R"(  --stdio             read requests from standard input, write replies to standard output
   --tcp [ADDRESS:]PORT
                       serve TCP, as a serial device server does (ADDRESS 127.0.0.1 unless
                       given, PORT 0 for any free one), and print tcp:ADDRESS:PORT on the first
@@ -59,11 +64,9 @@ It runs until interrupted or, with --stdio, until its input ends. A request line
 of the controller's gets no reply, and neither does a line longer than any request. A reply the
 line cannot take at once (nobody reads it) is dropped, as on a line without flow control.
 
-Exit status: 0 when stopped or when standard input ends, 2 for a wrong command line or state
-file, 4 no such device, 5 no permission to open it, 6 the device or pseudo-terminal failed, 11
-the device or the state file is in use by another program, 12 the state file cannot be kept
-(not a regular file, not writable, unreadable) or could not be saved.
-)";
+Exit status:
+)" + text::exitCodeHelp(true);
+}
 
 namespace {
 
@@ -106,7 +109,7 @@ const OptionRow kOptions[] = {
        }
        long long port = 0;
        if (o.tcpAddress.empty() ||
-           !host::parseBounded(value.substr(colon == std::string::npos ? 0 : colon + 1), 0, 65535,
+           !text::parseBounded(value.substr(colon == std::string::npos ? 0 : colon + 1), 0, 65535,
                                port)) {
          return false;
        }
@@ -121,17 +124,14 @@ const OptionRow kOptions[] = {
      }},
     {{"--baud", nullptr, "a speed"},
      [](SimOptions& o, const std::string& value, std::string& form) {
-       form = "one of " + serial::supportedBauds();
-       long long baud = 0;
-       if (!host::parseBounded(value, 1, 4000000, baud)) return false;
-       o.baud = static_cast<int>(baud);
-       return serial::isSupportedBaud(o.baud);
+       form = "one of " + io::supportedBauds();
+       return io::parseBaud(value, o.baud);
      }},
     {{"--max-items", nullptr, "a number"},
      [](SimOptions& o, const std::string& value, std::string& form) {
        form = "a whole number from 1 to " + std::to_string(kMostItems);
        long long items = 0;
-       if (!host::parseBounded(value, 1, kMostItems, items)) return false;
+       if (!text::parseBounded(value, 1, kMostItems, items)) return false;
        o.maxItems = static_cast<size_t>(items);
        return true;
      }},
@@ -139,7 +139,7 @@ const OptionRow kOptions[] = {
      [](SimOptions& o, const std::string& value, std::string& form) {
        form = "a whole number from 1 to 4096";
        long long clients = 0;
-       if (!host::parseBounded(value, 1, 4096, clients)) return false;
+       if (!text::parseBounded(value, 1, 4096, clients)) return false;
        o.maxClients = static_cast<int>(clients);
        return true;
      }},
@@ -205,7 +205,7 @@ bool parseSimOptions(const std::vector<std::string>& arguments, SimOptions& opti
                                : applySimulatorSetting(row.setting, value, options.settings, form);
       if (!applied) {
         error = std::string(row.definition.name) + " takes " + form + ", not " +
-                host::quotedBytes(value);
+                text::quotedBytes(value);
         return false;
       }
     }

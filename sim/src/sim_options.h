@@ -32,6 +32,7 @@ struct SimOptions {
 bool parseSimOptions(const std::vector<std::string>& arguments, SimOptions& options,
                      std::string& error);
 
-extern const char kSimUsage[];
+// zephlor-sim --help, the speeds and exit codes from their one definition.
+std::string simUsage();
 
 }  // namespace zephlor::sim

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "zephlor_serial/stop_request.h"
+#include "zephlor_io/stop_request.h"
 
 namespace zephlor::sim {
 
@@ -37,10 +37,10 @@ host::ReceiveResult SimulatedLink::receiveLine(char* buffer, size_t capacity,
   const Clock::time_point deadline = Clock::now() + timeout;
   while (!result.lineComplete) {
     if (pending_.empty() || pending_.front().arrives > deadline) {
-      result.interrupted = !serial::sleepUntil(deadline);
+      result.interrupted = !io::sleepUntil(deadline);
       break;
     }
-    if (!serial::sleepUntil(pending_.front().arrives)) {
+    if (!io::sleepUntil(pending_.front().arrives)) {
       result.interrupted = true;
       break;
     }

@@ -1,6 +1,6 @@
 #include "zephlor_sim/simulator_settings.h"
 
-#include "zephlor_host/whole_number.h"
+#include "zephlor_text/whole_number.h"
 
 namespace zephlor::sim {
 namespace {
@@ -39,12 +39,12 @@ bool applySimulatorSetting(std::string_view name, const std::string& value,
   }
   if (name == "delay-ms") {
     form = "milliseconds from 0 to " + std::to_string(kLongestDelayMilliseconds);
-    if (!host::parseBounded(value, 0, kLongestDelayMilliseconds, number)) return false;
+    if (!text::parseBounded(value, 0, kLongestDelayMilliseconds, number)) return false;
     settings.faults.delay = std::chrono::milliseconds(number);
     return true;
   }
   form = "a whole number from 0 to 4294967295";  // seed
-  if (!host::parseBounded(value, 0, 4294967295LL, number)) return false;
+  if (!text::parseBounded(value, 0, 4294967295LL, number)) return false;
   settings.faults.seed = static_cast<uint32_t>(number);
   return true;
 }

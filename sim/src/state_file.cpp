@@ -3,8 +3,8 @@
 #include <chrono>
 #include <sstream>
 
-#include "zephlor_host/visible_bytes.h"
-#include "zephlor_host/whole_number.h"
+#include "zephlor_text/visible_bytes.h"
+#include "zephlor_text/whole_number.h"
 
 namespace zephlor::sim {
 namespace {
@@ -18,25 +18,25 @@ bool parseLine(const std::string& line, ControllerModel& controller, std::string
   words >> name;
   const std::optional<Register> where = registerNamed(name);
   if (!where) {
-    error = "unknown item kind " + host::quotedBytes(name);
+    error = "unknown item kind " + text::quotedBytes(name);
     return false;
   }
   ItemAddress address{};
   std::string word;
   for (int i = 0; i < addressCount(*where); ++i) {
     long long number = 0;
-    if (!(words >> word) || !host::parseBounded(word, 0, 255, number)) {
+    if (!(words >> word) || !text::parseBounded(word, 0, 255, number)) {
       error = std::string(name) + " takes " + std::to_string(addressCount(*where)) +
               " address numbers from 0 to 255";
       return false;
     }
     address[static_cast<size_t>(i)] = static_cast<uint8_t>(number);
   }
-  const bool whole = *where == Register::kThermostat;
+  const bool whole = holdsWholeValues(*where);
   long long value = 0;
   std::string equals, extra;
   if (!(words >> equals) || equals != "=" || !(words >> word) ||
-      !host::parseBounded(word, whole ? INT32_MIN : 0, whole ? INT32_MAX : 255, value) ||
+      !text::parseBounded(word, whole ? INT32_MIN : 0, whole ? INT32_MAX : 255, value) ||
       (words >> extra)) {
     error = "expected \"= VALUE\" after the address numbers, the value " +
             std::string(whole ? "a signed 32-bit number" : "from 0 to 255");
@@ -93,14 +93,14 @@ std::string formatState(const ControllerModel& controller,
 std::unique_ptr<StateKeeper> StateKeeper::open(const std::string& path, ControllerModel& controller,
                                                std::mutex& controllerLock, ExitCode& code,
                                                std::string& error) {
-  serial::FileStatus status;
-  std::unique_ptr<serial::StateFile> file = serial::openStateFile(path, status);
+  io::FileStatus status;
+  std::unique_ptr<io::StateFile> file = io::openStateFile(path, status);
   std::string text;
   if (file) status = file->read(text, kLargestStateFile);
   if (!status.ok()) {
-    code = status.failure == serial::FileFailure::kInUse ? kDeviceInUse : kOutputFailed;
-    error = (status.failure == serial::FileFailure::kInUse ? "state file in use: " : "") +
-            status.message;
+    code = status.failure == io::FileFailure::kInUse ? kDeviceInUse : kOutputFailed;
+    error =
+        (status.failure == io::FileFailure::kInUse ? "state file in use: " : "") + status.message;
     return nullptr;
   }
   std::vector<std::string> comments;
@@ -114,7 +114,7 @@ std::unique_ptr<StateKeeper> StateKeeper::open(const std::string& path, Controll
       new StateKeeper(std::move(file), controller, controllerLock, std::move(comments)));
 }
 
-StateKeeper::StateKeeper(std::unique_ptr<serial::StateFile> file, ControllerModel& controller,
+StateKeeper::StateKeeper(std::unique_ptr<io::StateFile> file, ControllerModel& controller,
                          std::mutex& controllerLock, std::vector<std::string> comments)
     : file_(std::move(file)),
       controller_(controller),
@@ -136,7 +136,7 @@ bool StateKeeper::saveIfChanged(std::string& error) {
     if (changes == savedChanges_) return true;
     text = formatState(controller_, comments_);
   }
-  const serial::FileStatus status = file_->replace(text);
+  const io::FileStatus status = file_->replace(text);
   if (!status.ok()) {
     error = status.message;
     return false;

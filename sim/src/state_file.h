@@ -16,9 +16,9 @@
 #include <string>
 #include <thread>
 
-#include "zephlor_host/exit_codes.h"
-#include "zephlor_serial/kept_files.h"
+#include "zephlor_io/kept_files.h"
 #include "zephlor_sim/controller_model.h"
+#include "zephlor_text/exit_codes.h"
 
 namespace zephlor::sim {
 
@@ -52,11 +52,11 @@ class StateKeeper {
   bool finish(std::string& error);
 
  private:
-  StateKeeper(std::unique_ptr<serial::StateFile> file, ControllerModel& controller,
+  StateKeeper(std::unique_ptr<io::StateFile> file, ControllerModel& controller,
               std::mutex& controllerLock, std::vector<std::string> comments);
   bool saveIfChanged(std::string& error);
 
-  std::unique_ptr<serial::StateFile> file_;
+  std::unique_ptr<io::StateFile> file_;
   ControllerModel& controller_;
   std::mutex& controllerLock_;
   std::vector<std::string> comments_;

@@ -15,7 +15,7 @@ namespace zephlor::sim {
 namespace {
 
 struct Connection {
-  std::unique_ptr<serial::ByteLine> line;
+  std::unique_ptr<io::ByteLine> line;
   std::string peer;
   std::atomic<bool> done{false};
   std::thread thread;
@@ -34,8 +34,8 @@ void forgetFinished(std::list<Connection>& connections) {
 
 int listenOnTcp(const SimOptions& options, const Serve& serve, const Log& log) {
   std::string error;
-  const std::unique_ptr<serial::TcpListener> listener =
-      serial::listenTcp(options.tcpAddress, options.tcpPort, error);
+  const std::unique_ptr<io::TcpListener> listener =
+      io::listenTcp(options.tcpAddress, options.tcpPort, error);
   if (!listener) {
     std::cerr << "zephlor-sim: " << error << std::endl;
     return kDeviceError;
@@ -44,7 +44,7 @@ int listenOnTcp(const SimOptions& options, const Serve& serve, const Log& log) {
   std::cout << name << std::endl;
   std::list<Connection> connections;
   std::string peer;
-  while (std::unique_ptr<serial::ByteLine> line = listener->accept(error, peer)) {
+  while (std::unique_ptr<io::ByteLine> line = listener->accept(error, peer)) {
     forgetFinished(connections);
     if (connections.size() >= static_cast<size_t>(options.maxClients)) {
       log("refused " + peer + ": " + std::to_string(options.maxClients) +

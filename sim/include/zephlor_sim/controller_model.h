@@ -31,6 +31,9 @@ using ItemAddress = std::array<uint8_t, 4>;  // unused trailing numbers are 0
 std::optional<Register> registerNamed(std::string_view name);
 const char* registerName(Register where);
 int addressCount(Register where);
+// Whether a store keeps its values whole (the thermostat's signed 32-bit set point) rather than
+// as their low 8 bits.
+bool holdsWholeValues(Register where);
 
 struct FirmwareIdentity {
   std::string version = "1.0";   // "MAJOR.MINOR", sent as written

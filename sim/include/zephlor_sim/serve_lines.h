@@ -6,14 +6,14 @@
 #include <mutex>
 #include <string>
 
-#include "zephlor_serial/serial_port.h"
+#include "zephlor_io/serial_port.h"
 #include "zephlor_sim/controller_model.h"
 #include "zephlor_sim/fault_injector.h"
 
 namespace zephlor::sim {
 
 struct ServedLine {
-  serial::ByteLine& line;
+  io::ByteLine& line;
   // Standard input ends when its writer is done; a device that ends has hung up.
   bool endIsNormal = false;
   // A line without flow control: a reply that does not fit into what the line takes now is

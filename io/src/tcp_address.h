@@ -1,0 +1,52 @@
+// What the platforms' socket code shares: reading tcp:HOST:PORT, showing an address, and the
+// account of a connection that no address of a name took.
+#pragma once
+
+#include <string>
+
+#include "zephlor_io/serial_port.h"
+
+namespace zephlor::io {
+
+// Splits "tcp:HOST:PORT" (HOST may be [v6-address]) into its host and port; false if it is not
+// of that form or the port is not 1 to 65535.
+inline bool splitTcpAddress(const std::string& device, std::string& host, std::string& port) {
+  const std::string rest = device.substr(4);
+  const size_t colon = rest.rfind(':');
+  if (colon == std::string::npos || colon == 0 || colon + 1 == rest.size()) return false;
+  host = rest.substr(0, colon);
+  port = rest.substr(colon + 1);
+  if (host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+  return port.size() <= 5 && port.find_first_not_of("0123456789") == std::string::npos &&
+         std::stoi(port) >= 1 && std::stoi(port) <= 65535;
+}
+
+// HOST:PORT as a person writes it, [HOST]:PORT for an IPv6 address.
+inline std::string hostAndPort(const std::string& host, int port) {
+  const bool v6 = host.find(':') != std::string::npos;
+  return (v6 ? "[" + host + "]" : host) + ":" + std::to_string(port);
+}
+
+// Every address a name stands for is tried in turn; when none takes the connection, the message
+// names each with its reason. Refused everywhere means nothing listens there (exit 4); anything
+// else is a line failure.
+class ConnectFailures {
+ public:
+  void add(const std::string& address, const std::string& reason, bool refused) {
+    reasons_ += (reasons_.empty() ? "" : "; ") + address + " " + reason;
+    allRefused_ = allRefused_ && refused;
+  }
+  OpenResult result(const std::string& device) const {
+    OpenResult failed;
+    failed.failure = allRefused_ ? OpenFailure::kNotFound : OpenFailure::kOther;
+    failed.message =
+        "cannot connect to " + device + ": " + (reasons_.empty() ? "no address" : reasons_);
+    return failed;
+  }
+
+ private:
+  std::string reasons_;
+  bool allRefused_ = true;
+};
+
+}  // namespace zephlor::io

@@ -1,9 +1,0 @@
-// Standard output as the tools write it: the bytes as they are. Windows would otherwise turn
-// every LF into CR LF, and CSV's own CR LF into CR CR LF.
-#pragma once
-
-namespace zephlor::serial {
-
-void makeStandardOutputBinary();
-
-}  // namespace zephlor::serial

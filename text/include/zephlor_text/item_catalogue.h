@@ -1,0 +1,68 @@
+// Every item kind as a person names it, written once for all the tools: zephlorctl's command
+// lines and help, the simulator's state file, and the gateway's configuration read it.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "osterfell/host_records.h"
+
+namespace zephlor::text {
+
+// What a kind's value may be.
+enum class ValueRule : unsigned char {
+  kLowByte,   // carried as its low 8 bits on the line, 0 to 255 when read
+  kWhole32,   // a signed 32-bit number, written whole
+  kFirmware,  // read only: version and date, five values
+  kModifier,  // the driver's level modifier: 16 bits, never on the line by itself
+};
+
+struct ItemKindInfo {
+  const char* name;
+  ItemKind kind;
+  int addressCount;
+  bool readable;
+  bool writable;
+  ValueRule value;
+  const char* note;  // for --help, empty when the kind needs none
+};
+
+// clang-format off
+inline constexpr ItemKindInfo kItemCatalogue[] = {
+    {"firmware",        ItemKind::Firmware,           1, true,  false, ValueRule::kFirmware,
+     "read only; five values: version and date"},
+    {"led",             ItemKind::LedState,           3, true,  true,  ValueRule::kLowByte, ""},
+    {"module-level",    ItemKind::ModuleLoadLevel,    4, true,  true,  ValueRule::kLowByte, ""},
+    {"station-level",   ItemKind::StationLoadLevel,   3, true,  true,  ValueRule::kLowByte, ""},
+    {"contactor-level", ItemKind::ContactorLoadLevel, 1, true,  true,  ValueRule::kLowByte, ""},
+    {"thermostat",      ItemKind::Thermostat,         3, true,  true,  ValueRule::kWhole32,
+     "the set point is written whole, signed"},
+    {"switch",          ItemKind::Switch,             3, true,  true,  ValueRule::kLowByte, ""},
+    {"module-profile",  ItemKind::ModuleLoadProfile,  4, false, true,  ValueRule::kLowByte,
+     "write only"},
+    {"station-profile", ItemKind::StationLoadProfile, 3, false, true,  ValueRule::kLowByte,
+     "write only"},
+    {"modifier",        ItemKind::Modifier,           0, true,  true,  ValueRule::kModifier,
+     "the driver's level modifier, carried by every later module-level, station-level and "
+     "contactor-level write while it is not 0"},
+};
+// clang-format on
+
+constexpr bool catalogueFollowsTheKinds() {
+  for (unsigned i = 0; i < sizeof kItemCatalogue / sizeof kItemCatalogue[0]; ++i) {
+    if (static_cast<unsigned>(kItemCatalogue[i].kind) != i) return false;
+  }
+  return true;
+}
+static_assert(catalogueFollowsTheKinds(), "row i of the item catalogue is ItemKind i");
+
+// The kind named `name`, or null.
+const ItemKindInfo* itemKindNamed(std::string_view name);
+inline const ItemKindInfo& itemKindInfo(ItemKind kind) {
+  return kItemCatalogue[static_cast<unsigned>(kind)];
+}
+
+// The kinds for --help, one a line: the name, its address numbers and its note.
+std::string itemCatalogueHelp();
+
+}  // namespace zephlor::text

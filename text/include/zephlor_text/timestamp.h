@@ -1,0 +1,15 @@
+// The time as the tools print it in results and logs.
+#pragma once
+
+#include <chrono>
+#include <string>
+
+namespace zephlor::text {
+
+// Now, as ISO 8601 UTC with milliseconds: 2026-12-08T20:41:45.123Z.
+std::string timestampNow();
+
+// A duration as the tools show reply times: "27.3 ms".
+std::string formatMilliseconds(std::chrono::microseconds duration);
+
+}  // namespace zephlor::text

@@ -1,0 +1,20 @@
+#include "zephlor_text/exit_codes.h"
+
+#include "zephlor_text/help_rows.h"
+
+namespace zephlor::text {
+
+std::string exitCodeHelp(bool simulator) {
+  std::string help;
+  for (const ExitCodeMeaning& meaning : kExitCodeMeanings) {
+    const char* text = simulator ? meaning.simulator : meaning.zephlorctl;
+    if (text == nullptr) continue;
+    const std::string label = meaning.code == kStoppedBySignal
+                                  ? "130, 143"
+                                  : std::to_string(static_cast<int>(meaning.code));
+    help += helpRow(label, text, label.size() > 3 ? 12 : 6);
+  }
+  return help;
+}
+
+}  // namespace zephlor::text
