@@ -72,6 +72,7 @@ bool parseOptions(const std::vector<std::string>& arguments,
   }
   if (takesWords) app.add_option("words", parsed.words);
 
+  // CLI11 takes a vector of arguments last first: it pops them off its end as it reads.
   std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
   try {
     app.parse(reversed);

@@ -8,7 +8,8 @@
 #include <ctime>
 #include <map>
 
-#include "commands.h"
+#include "help.h"
+#include "verb_steps.h"
 #include "zephlor_io/serial_port.h"
 #include "zephlor_io/stop_request.h"
 #include "zephlor_text/timestamp.h"
@@ -35,13 +36,15 @@ std::string formatFirmware(const RSDATA* records) {
          formatValue(records[4].value);
 }
 
-// Reads an item and returns its value text, or explains the failure.
-Outcome readItem(Session& session, const Item& item, std::string& shown) {
+// Reads an item and returns its value, or explains the failure.
+Outcome readItem(Session& session, const Item& item, Value& value) {
   RSDATA records[5] = {};  // a firmware read fills five
   const Outcome outcome = session.transact(item, records);
-  if (outcome.code == kSuccess) {
-    shown = item.kind->kind == ItemKind::Firmware ? formatFirmware(records)
-                                                  : formatValue(records[0].value);
+  if (outcome.code != kSuccess) return outcome;
+  if (item.kind->kind == ItemKind::Firmware) {
+    value = {formatFirmware(records), std::nullopt};
+  } else {
+    value = {formatValue(records[0].value), static_cast<double>(records[0].value)};
   }
   return outcome;
 }
@@ -54,11 +57,14 @@ ExitCode report(const Outcome& outcome, std::ostream& err) {
 }
 
 // A reading for the machine-readable results: the value, or what failed, and any warning.
-Reading readingOf(const Item& item, const Outcome& outcome, const std::string& value) {
-  const bool number = item.kind->kind != ItemKind::Firmware;
-  return {item.describe(), outcome.code == kSuccess ? value : "", number, outcome.message,
+Reading readingOf(const Item& item, const Outcome& outcome, const Value& value) {
+  return {item.describe(), outcome.code == kSuccess ? value : Value{}, outcome.message,
           outcome.warning};
 }
+
+}  // namespace
+
+namespace steps {
 
 ExitCode runInfo(const Command& command, Session& session, std::ostream& out, std::ostream& err) {
   char name[16] = {};
@@ -66,25 +72,25 @@ ExitCode runInfo(const Command& command, Session& session, std::ostream& out, st
   int unused = 0;
   session.driver().prepare(0, name, prepareCode, unused);
   const std::string driver = text::visibleBytes(name);
-  std::string firmware;
+  Value firmware;
   const Outcome outcome = readItem(session, command.items[0], firmware);
   if (session.results().machineReadable()) {
-    session.results().record(
-        {{"driver", driver, false, "", ""}, readingOf(command.items[0], outcome, firmware)});
+    session.results().record({{"driver", {driver, std::nullopt}, "", ""},
+                              readingOf(command.items[0], outcome, firmware)});
   } else {
     out << "driver: " << driver << std::endl;
-    if (outcome.code == kSuccess) out << "firmware: " << firmware << std::endl;
+    if (outcome.code == kSuccess) out << "firmware: " << firmware.text << std::endl;
   }
   return report(outcome, err);
 }
 
 ExitCode runRead(const Command& command, Session& session, std::ostream& out, std::ostream& err) {
-  std::string shown;
+  Value shown;
   const Outcome outcome = readItem(session, command.items[0], shown);
   if (session.results().machineReadable()) {
     session.results().record({readingOf(command.items[0], outcome, shown)});
   } else if (outcome.code == kSuccess) {
-    out << command.items[0].describe() << ": " << shown << std::endl;
+    out << command.items[0].describe() << ": " << shown.text << std::endl;
   }
   return report(outcome, err);
 }
@@ -104,7 +110,10 @@ ExitCode runWrite(const Command& command, Session& session, std::ostream& out, s
     record.value = command.value;
   }
   Outcome outcome = session.transact(item, &record);
-  std::string written = outcome.sentValue;
+  Value written;
+  if (outcome.sentValue) {
+    written = {std::to_string(*outcome.sentValue), static_cast<double>(*outcome.sentValue)};
+  }
   if (outcome.code == kSuccess && item.kind->kind == ItemKind::Modifier) {
     outcome = readItem(session, item, written);
   }
@@ -112,14 +121,18 @@ ExitCode runWrite(const Command& command, Session& session, std::ostream& out, s
     session.results().record({readingOf(item, outcome, written)});
   } else if (outcome.code == kSuccess) {
     const bool modifier = item.kind->kind == ItemKind::Modifier;
-    out << item.describe() << ": " << (modifier ? "kept " : "wrote ") << written;
-    if (written != command.valueText) {
+    out << item.describe() << ": " << (modifier ? "kept " : "wrote ") << written.text;
+    if (written.text != command.valueText) {
       out << " (given " << text::visibleBytes(command.valueText) << ")";
     }
     out << (modifier ? "" : ", confirmed") << std::endl;
   }
   return report(outcome, err);
 }
+
+}  // namespace steps
+
+namespace {
 
 // Reply times of a poll that may run for months, in fixed memory: the least, the greatest, and
 // a histogram of 2 % wide bins for the median.
@@ -209,6 +222,10 @@ class PollSummary {
   ReplyTimes replyTimes_;
 };
 
+}  // namespace
+
+namespace steps {
+
 // Samples at a fixed rate: one sample starts every interval after the one before it started, or
 // at once when that one took longer (an overrun), until the count is reached or a stop is
 // requested. A failed line ends it: every further sample would fail the same way.
@@ -230,12 +247,12 @@ ExitCode runPoll(const Command& command, Session& session, std::ostream& out, st
     std::string line = time;
     std::vector<Reading> readings;
     for (const Item& item : command.items) {
-      std::string shown;
+      Value shown;
       const Outcome outcome = readItem(session, item, shown);
       if (io::stopRequested()) break;
       summary.add(outcome);
       readings.push_back(readingOf(item, outcome, shown));
-      line += "  " + item.describe() + "=" + (outcome.code == kSuccess ? shown : "?");
+      line += "  " + item.describe() + "=" + (outcome.code == kSuccess ? shown.text : "?");
       if (outcome.code != kSuccess) result = report(outcome, err);
       if (outcome.code == kDeviceError) break;
     }
@@ -260,8 +277,7 @@ ExitCode runFault(const Command& command, Session& session, std::ostream& out, s
     return kUsage;
   }
   sim::FaultPlan plan = faults->plan();
-  plan.probability = {};
-  for (const std::string& setting : command.faults) sim::addFault(plan, setting);
+  plan.probability = command.faultPlan.probability;
   faults->setPlan(plan);
   // A note for the person watching, never a record among the results.
   std::ostream& note = session.results().machineReadable() ? err : out;
@@ -278,27 +294,18 @@ ExitCode runSleep(const Command& command, Session&, std::ostream&, std::ostream&
                                                                              : stoppedExitCode();
 }
 
-ExitCode dispatch(const Command& command, Session& session, std::ostream& out, std::ostream& err) {
-  switch (command.verb) {
-    case Command::Verb::kInfo:
-      return runInfo(command, session, out, err);
-    case Command::Verb::kRead:
-      return runRead(command, session, out, err);
-    case Command::Verb::kWrite:
-      return runWrite(command, session, out, err);
-    case Command::Verb::kPoll:
-      return runPoll(command, session, out, err);
-    case Command::Verb::kRun:
-      return runScript(command.file, session, out, err);
-    case Command::Verb::kFault:
-      return runFault(command, session, out, err);
-    case Command::Verb::kSleep:
-      return runSleep(command, session, out, err);
-    case Command::Verb::kListPorts:
-      return listPorts(command, out);
-  }
-  return kUsage;
+ExitCode runRun(const Command& command, Session& session, std::ostream& out, std::ostream& err) {
+  return runScript(command.file, session, out, err);
 }
+
+ExitCode showHelp(const Command&, std::ostream& out) {
+  out << helpText();
+  return out.flush() ? kSuccess : kOutputFailed;
+}
+
+}  // namespace steps
+
+namespace {
 
 // Port names as the system spells them (Windows' have backslashes), control characters escaped.
 std::string portText(const std::string& text) {
@@ -317,6 +324,8 @@ std::vector<std::string> columnsOf(const Command& command) {
   return columns;
 }
 
+namespace steps {
+
 ExitCode listPorts(const Command& command, std::ostream& out) {
   std::vector<io::PortInfo> ports = io::listSerialPorts();
   for (const std::string& path : command.paths) {
@@ -331,17 +340,6 @@ ExitCode listPorts(const Command& command, std::ostream& out) {
   return out.flush() ? kSuccess : kOutputFailed;
 }
 
-// Results nobody can read must not keep the line busy: a closed pipe or a full disk ends the
-// command at once.
-ExitCode execute(const Command& command, Session& session, std::ostream& out, std::ostream& err) {
-  const ExitCode code = dispatch(command, session, out, err);
-  if (out.flush().fail() && command.verb != Command::Verb::kRun) {
-    std::string message;
-    const ExitCode failure = session.results().writeFailure(message);
-    err << "zephlorctl: " << message << std::endl;
-    return failure;
-  }
-  return code;
-}
+}  // namespace steps
 
 }  // namespace zephlor::ctl

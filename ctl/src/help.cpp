@@ -1,5 +1,7 @@
 #include "help.h"
 
+#include "verbs.h"
+
 #include "zephlor_io/serial_port.h"
 #include "zephlor_text/exit_codes.h"
 #include "zephlor_text/help_rows.h"
@@ -15,33 +17,8 @@ application does: for every transaction Set_xxx builds the request line, the lin
 reply is collected up to its line end or the timeout, then Check_xxx and Get_xxx judge and parse
 it. zephlorctl never calls the codec directly.
 
-Commands:
-  info [ADDRESS]            driver name, and the firmware version and date (firmware item
-                            ADDRESS, default 0)
-  read ITEM                 read one item's value
-  write ITEM VALUE [--u16]  write a value and wait for the controller's confirmation; VALUE is a
-                            number, truncated toward zero on the line (8-bit items carry its
-                            low 8 bits); what was sent is shown. NaN, infinities and values
-                            outside the signed 32-bit range are refused. --u16 sends it as a
-                            16-bit unsigned integer (0-65535)
-  poll ITEM... [--interval MS] [--count N]
-                            read the items, one timestamped line per sample, a sample starting
-                            every MS milliseconds (default 1000) or at once after one that took
-                            longer (an overrun; MS 0: as fast as the line allows, no overruns),
-                            N samples (default: until interrupted); ends
-                            with a summary on standard error: samples, failures by kind,
-                            overruns, and the least, median and greatest reply time
-  run FILE                  run the commands in FILE (- for standard input), one per line, after
-                            checking them all: nothing is sent if any line is wrong. Lines of
-                            at most 4096 bytes, no NUL bytes, 4 MiB at most. Lines starting
-                            with # are shown as they are; a line starting with ! is expected to
-                            fail. Scripts may also use:
-                              fault none | fault KIND[:P]...   set the --sim simulator's faults
-                              sleep MS                         pause
-  list-ports [PATH...]      the serial ports to pass to --device (on Linux the names under
-                            /dev/serial/by-id and the ttys with a device behind them, on Windows
-                            the COM ports), and any PATH given, such as a pseudo-terminal
-
+)" + verbsHelp() +
+         R"(
 Items: a kind followed by its address numbers (each 0 to 255):
 )" + text::itemCatalogueHelp() +
          R"(

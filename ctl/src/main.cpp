@@ -9,6 +9,7 @@
 #include "options.h"
 #include "output_file.h"
 #include "session.h"
+#include "verbs.h"
 #include "zephlor_io/console.h"
 #include "zephlor_io/stop_request.h"
 
@@ -32,7 +33,7 @@ int main(int argc, char** argv) {
     std::cerr << "zephlorctl: " << error << "\n(see zephlorctl --help)" << std::endl;
     return kUsage;
   }
-  if (commandLine.help || (!commandLine.words.empty() && commandLine.words[0] == "help")) {
+  if (commandLine.help) {
     std::cout << helpText();
     return kSuccess;
   }
@@ -42,12 +43,16 @@ int main(int argc, char** argv) {
               << "; the plug-in is loaded at run time." << std::endl;
     return kSuccess;
   }
-  const std::optional<Command> command = parseCommand(commandLine.words, false, error);
+  const std::optional<Command> command =
+      parseCommand(commandLine.words, commandLine.commandOptions, false, error);
   if (!command) {
     std::cerr << "zephlorctl: " << error << "\n(see zephlorctl --help)" << std::endl;
     return kUsage;
   }
-  if (command->verb == Command::Verb::kListPorts) return listPorts(*command, std::cout);
+  // help and list-ports need no line.
+  if (const VerbRow& verb = verbRow(command->verb); verb.runAlone != nullptr) {
+    return verb.runAlone(*command, std::cout);
+  }
   if (!commandLine.environmentError.empty()) {
     std::cerr << "zephlorctl: " << commandLine.environmentError << std::endl;
     return kUsage;

@@ -11,40 +11,146 @@
 namespace zephlor::ctl {
 namespace {
 
-// Every option of zephlorctl. The last three belong to commands (write, poll): they are handed
-// on to the command's words, where the command says whether it takes them.
-const std::vector<cli::OptionSpec> kOptions = {
-    {"--help", "-h", nullptr, true},
-    {"--version", "-V", nullptr, true},
-    {"--device", nullptr, "a device path"},
-    {"--baud", nullptr, "a speed"},
-    {"--timeout", nullptr, "milliseconds"},
-    {"--sim", nullptr, nullptr},
-    {"--sim-firmware-version", nullptr, "a version"},
-    {"--sim-firmware-date", nullptr, "a date"},
-    {"--sim-fault", nullptr, "a fault", true},
-    {"--sim-delay-ms", nullptr, "milliseconds"},
-    {"--sim-seed", nullptr, "a number"},
-    {"--driver", nullptr, "the plug-in's path"},
-    {"--trace", nullptr, nullptr},
-    {"--retries", nullptr, "a number"},
-    {"--strict", nullptr, nullptr},
-    {"--lenient", nullptr, nullptr},
-    {"--format", nullptr, "text, csv or json"},
-    {"--output", nullptr, "a file"},
-    {"--append", nullptr, nullptr},
-    {"--u16", nullptr, nullptr},
-    {"--interval", nullptr, "milliseconds"},
-    {"--count", nullptr, "a number"},
+using std::chrono::milliseconds;
+
+// What is wrong with an option's value, worded to follow the option's name ("takes one of ..."),
+// or nothing when it was taken.
+using Problem = std::string;
+
+// One option: its definition, and how its value changes `Target`.
+template <typename Target>
+struct OptionRow {
+  cli::OptionSpec definition;
+  Problem (*apply)(Target& target, const std::string& value);
 };
+
+Problem wholeNumber(const std::string& value, long long low, long long high, long long& number,
+                    const char* unit = "a whole number") {
+  if (text::parseBounded(value, low, high, number)) return "";
+  return std::string("takes ") + unit + " from " + std::to_string(low) + " to " +
+         std::to_string(high);
+}
+
+// The options of the line, the results and the program itself. A --sim-... option is one of
+// the simulator's settings, shared with zephlor-sim.
+// clang-format off
+const OptionRow<CommandLine> kLineOptions[] = {
+    {{"--help", "-h", nullptr, true}, [](CommandLine& c, const std::string&) -> Problem {
+       c.help = true; return ""; }},
+    {{"--version", "-V", nullptr, true}, [](CommandLine& c, const std::string&) -> Problem {
+       c.version = true; return ""; }},
+    {{"--device", nullptr, "a device path"}, [](CommandLine& c, const std::string& v) -> Problem {
+       const std::string problem = io::deviceNameProblem(v);
+       if (!problem.empty()) return "is wrong: " + problem;
+       c.connection.device = v;
+       return ""; }},
+    {{"--baud", nullptr, "a speed"}, [](CommandLine& c, const std::string& v) -> Problem {
+       if (io::parseBaud(v, c.connection.baud)) return "";
+       return "takes one of " + io::supportedBauds(); }},
+    {{"--timeout", nullptr, "milliseconds"}, [](CommandLine& c, const std::string& v) -> Problem {
+       long long number = 0;
+       Problem problem = wholeNumber(v, 1, 600000, number, "milliseconds");
+       if (problem.empty()) c.connection.timeout = milliseconds(number);
+       return problem; }},
+    {{"--sim", nullptr, nullptr}, [](CommandLine& c, const std::string&) -> Problem {
+       c.connection.simulate = true; return ""; }},
+    {{"--sim-firmware-version", nullptr, "a version"}, nullptr},
+    {{"--sim-firmware-date", nullptr, "a date"}, nullptr},
+    {{"--sim-fault", nullptr, "a fault", true}, nullptr},
+    {{"--sim-delay-ms", nullptr, "milliseconds"}, nullptr},
+    {{"--sim-seed", nullptr, "a number"}, nullptr},
+    {{"--driver", nullptr, "the plug-in's path"}, [](CommandLine& c, const std::string& v) -> Problem {
+       if (v.empty()) return "needs the plug-in's path, not an empty word";
+       // A bare file name is a file in the working directory, never one the loader searches.
+       c.connection.driverPath = v.find('/') == std::string::npos ? "./" + v : v;
+       return ""; }},
+    {{"--trace", nullptr, nullptr}, [](CommandLine& c, const std::string&) -> Problem {
+       c.connection.trace = true; return ""; }},
+    {{"--retries", nullptr, "a number"}, [](CommandLine& c, const std::string& v) -> Problem {
+       long long number = 0;
+       Problem problem = wholeNumber(v, 0, 100, number);
+       if (problem.empty()) c.connection.retries = static_cast<int>(number);
+       return problem; }},
+    // --strict names the default, kept for the scripts that spell it out.
+    {{"--strict", nullptr, nullptr}, [](CommandLine&, const std::string&) -> Problem {
+       return ""; }},
+    {{"--lenient", nullptr, nullptr}, [](CommandLine& c, const std::string&) -> Problem {
+       c.connection.lenient = true; return ""; }},
+    {{"--format", nullptr, "text, csv or json"}, [](CommandLine& c, const std::string& v) -> Problem {
+       if (v != "text" && v != "csv" && v != "json") return "takes text, csv or json";
+       c.output.format = v == "csv" ? Format::kCsv : v == "json" ? Format::kJson : Format::kText;
+       return ""; }},
+    {{"--output", nullptr, "a file"}, [](CommandLine& c, const std::string& v) -> Problem {
+       c.output.file = v; return ""; }},
+    {{"--append", nullptr, nullptr}, [](CommandLine& c, const std::string&) -> Problem {
+       c.output.append = true; return ""; }},
+};
+
+// The options that belong to a command, on the command line and in a script's lines alike.
+const OptionRow<CommandOptions> kCommandOptions[] = {
+    {{"--u16", nullptr, nullptr}, [](CommandOptions& o, const std::string&) -> Problem {
+       o.unsigned16 = true; return ""; }},
+    {{"--interval", nullptr, "milliseconds"}, [](CommandOptions& o, const std::string& v) -> Problem {
+       long long number = 0;
+       Problem problem = wholeNumber(v, 0, kLongestWait.count(), number, "milliseconds");
+       if (problem.empty()) o.interval = milliseconds(number);
+       return problem; }},
+    {{"--count", nullptr, "a number"}, [](CommandOptions& o, const std::string& v) -> Problem {
+       long long number = 0;
+       Problem problem = wholeNumber(v, 1, 1000000000, number);
+       if (problem.empty()) o.count = number;
+       return problem; }},
+};
+// clang-format on
+
+// Pairs of options that cannot stand together, and why.
+const struct {
+  const char* first;
+  const char* second;
+  const char* why;
+} kConflicts[] = {
+    {"--lenient", "--strict", "--lenient and --strict cannot be used together"},
+    {"--sim", "--device",
+     "--sim and --device cannot be used together: the built-in simulator is the line"},
+};
+
+template <typename Target, size_t N>
+void addDefinitions(const OptionRow<Target> (&rows)[N], std::vector<cli::OptionSpec>& to) {
+  for (const OptionRow<Target>& row : rows) to.push_back(row.definition);
+}
+
+// Applies the rows' options given in `parsed` to `target`. A problem is the option's error, or,
+// for a value `variables` says came from the environment, kept aside in `environmentError`.
+template <typename Target, size_t N>
+bool applyRows(const OptionRow<Target> (&rows)[N], const cli::ParsedOptions& parsed,
+               const std::map<std::string, std::string>& variables, Target& target,
+               std::string& environmentError, std::string& error) {
+  for (const OptionRow<Target>& row : rows) {
+    if (!parsed.has(row.definition.name) || row.apply == nullptr) continue;
+    const std::string& value = parsed.value(row.definition.name);
+    const Problem problem = row.apply(target, value);
+    if (problem.empty()) continue;
+    const auto variable = variables.find(row.definition.name);
+    if (variable == variables.end()) {
+      error = std::string(row.definition.name) + " " + problem;
+      return false;
+    }
+    environmentError = variable->second + " " + problem + " (the environment has " +
+                       text::quotedBytes(value) + ")";
+  }
+  return true;
+}
 
 }  // namespace
 
 bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& commandLine,
                       std::string& error) {
-  long long number = 0;
+  std::vector<cli::OptionSpec> definitions;
+  addDefinitions(kLineOptions, definitions);
+  addDefinitions(kCommandOptions, definitions);
   cli::ParsedOptions parsed;
-  if (!cli::parseOptions(arguments, kOptions, true, parsed, error)) return false;
+  if (!cli::parseOptions(arguments, definitions, true, parsed, error)) return false;
+  commandLine.words = parsed.words;
   // Defaults from the environment, where the command line says nothing. A wrong one is told as
   // the variable's; it stops only a command that uses the line, never --help, --version or
   // list-ports, so it is kept aside in `environmentError`.
@@ -59,108 +165,51 @@ bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& co
       variables[option] = variable;
     }
   }
-  // Says what is wrong with `option`'s value: an error, or the environment's error to keep aside.
-  const auto wrong = [&](const std::string& option, const std::string& what) {
-    const auto variable = variables.find(option);
-    if (variable == variables.end()) {
-      error = option + " " + what;
+  for (const auto& conflict : kConflicts) {
+    if (parsed.has(conflict.first) && parsed.has(conflict.second) &&
+        variables.count(conflict.second) == 0) {
+      error = conflict.why;
       return false;
     }
-    commandLine.environmentError = variable->second + " " + what + " (the environment has " +
-                                   text::quotedBytes(parsed.value(option)) + ")";
-    return true;
-  };
-  ConnectionOptions& connection = commandLine.connection;
-  commandLine.words = parsed.words;
-  commandLine.help = parsed.has("--help");
-  commandLine.version = parsed.has("--version");
-  connection.simulate = parsed.has("--sim");
-  connection.trace = parsed.has("--trace");
-  // --strict names the default, kept for the scripts that spell it out.
-  connection.lenient = parsed.has("--lenient");
-  if (connection.lenient && parsed.has("--strict")) {
-    error = "--lenient and --strict cannot be used together";
+  }
+  if (!applyRows(kLineOptions, parsed, variables, commandLine, commandLine.environmentError,
+                 error) ||
+      !applyRows(kCommandOptions, parsed, {}, commandLine.commandOptions,
+                 commandLine.environmentError, error)) {
     return false;
-  }
-  if (parsed.has("--retries")) {
-    if (!parseBounded(parsed.value("--retries"), 0, 100, number)) {
-      error = "--retries takes a whole number from 0 to 100";
-      return false;
-    }
-    connection.retries = static_cast<int>(number);
-  }
-  if (parsed.has("--format")) {
-    const std::string& format = parsed.value("--format");
-    if (format != "text" && format != "csv" && format != "json") {
-      error = "--format takes text, csv or json";
-      return false;
-    }
-    commandLine.output.format = format == "csv"    ? Format::kCsv
-                                : format == "json" ? Format::kJson
-                                                   : Format::kText;
-  }
-  if (parsed.has("--output")) commandLine.output.file = parsed.value("--output");
-  commandLine.output.append = parsed.has("--append");
-  if (commandLine.output.append && commandLine.output.file.empty()) {
-    error = "--append needs --output FILE";
-    return false;
-  }
-  if (parsed.has("--device")) {
-    const std::string problem = io::deviceNameProblem(parsed.value("--device"));
-    if (problem.empty()) {
-      connection.device = parsed.value("--device");
-    } else if (!wrong("--device", "is wrong: " + problem)) {
-      return false;
-    }
-  }
-  if (parsed.has("--baud")) {
-    int baud = 0;
-    if (!io::parseBaud(parsed.value("--baud"), baud)) {
-      if (!wrong("--baud", "takes one of " + io::supportedBauds())) return false;
-    } else if (io::isTcpAddress(connection.device) && variables.count("--baud") == 0) {
-      error = "--baud cannot be used with a tcp: device: the speed is the device server's setting";
-      return false;
-    } else {
-      connection.baud = baud;
-    }
-  }
-  if (parsed.has("--timeout")) {
-    if (parseBounded(parsed.value("--timeout"), 1, 600000, number)) {
-      connection.timeout = std::chrono::milliseconds(number);
-    } else if (!wrong("--timeout", "takes milliseconds from 1 to 600000")) {
-      return false;
-    }
   }
   for (const auto& [option, values] : parsed.given) {
     if (option.rfind("--sim-", 0) != 0) continue;
     for (const std::string& value : values) {
       std::string form;
-      if (!sim::applySimulatorSetting(option.substr(6), value, connection.simulator, form)) {
+      if (!sim::applySimulatorSetting(option.substr(6), value, commandLine.connection.simulator,
+                                      form)) {
         error = option + " takes " + form;
         return false;
       }
     }
   }
-  if (parsed.has("--driver")) {
-    const std::string& driver = parsed.value("--driver");
-    if (driver.empty()) {
-      error = "--driver needs the plug-in's path, not an empty word";
-      return false;
-    }
-    // A bare file name is a file in the working directory, never one the loader searches for.
-    connection.driverPath = driver.find('/') == std::string::npos ? "./" + driver : driver;
+  if (commandLine.output.append && commandLine.output.file.empty()) {
+    error = "--append needs --output FILE";
+    return false;
   }
-  for (const char* commandOption : {"--u16", "--interval", "--count"}) {
-    if (!parsed.has(commandOption)) continue;
-    commandLine.words.push_back(commandOption);
-    if (!parsed.value(commandOption).empty())
-      commandLine.words.push_back(parsed.value(commandOption));
-  }
-  if (connection.simulate && !connection.device.empty()) {
-    error = "--sim and --device cannot be used together: the built-in simulator is the line";
+  if (parsed.has("--baud") && variables.count("--baud") == 0 &&
+      io::isTcpAddress(commandLine.connection.device)) {
+    error = "--baud cannot be used with a tcp: device: the speed is the device server's setting";
     return false;
   }
   return true;
+}
+
+bool parseCommandOptions(const std::vector<std::string>& words, CommandOptions& options,
+                         std::vector<std::string>& rest, std::string& error) {
+  std::vector<cli::OptionSpec> definitions;
+  addDefinitions(kCommandOptions, definitions);
+  cli::ParsedOptions parsed;
+  if (!cli::parseOptions(words, definitions, true, parsed, error)) return false;
+  rest = parsed.words;
+  std::string unused;
+  return applyRows(kCommandOptions, parsed, {}, options, unused, error);
 }
 
 }  // namespace zephlor::ctl

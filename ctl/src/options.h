@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,9 +32,21 @@ struct OutputOptions {
   bool append = false;  // add to what the file holds, instead of replacing it
 };
 
+// What belongs to a command rather than the line: write's --u16, poll's --interval and --count.
+// They may stand anywhere on the command line, and anywhere in a script's line.
+struct CommandOptions {
+  bool unsigned16 = false;
+  std::optional<std::chrono::milliseconds> interval;
+  std::optional<long long> count;
+};
+
+// The longest wait a command takes (--interval, sleep): a day.
+inline constexpr std::chrono::milliseconds kLongestWait{86400000};
+
 struct CommandLine {
   ConnectionOptions connection;
   OutputOptions output;
+  CommandOptions commandOptions;
   std::vector<std::string> words;
   bool help = false;
   bool version = false;
@@ -46,6 +59,10 @@ struct CommandLine {
 // ZEPHLOR_BAUD and ZEPHLOR_TIMEOUT in the environment stand for options not given.
 bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& commandLine,
                       std::string& error);
+
+// Takes the command options out of a script line's `words`, leaving the rest in `rest`.
+bool parseCommandOptions(const std::vector<std::string>& words, CommandOptions& options,
+                         std::vector<std::string>& rest, std::string& error);
 
 using text::parseBounded;
 

@@ -1,8 +1,17 @@
 #include "results.h"
 
+#include <cmath>
 #include <nlohmann/json.hpp>
 
 namespace zephlor::ctl {
+namespace {
+
+// A number JSON can carry exactly as a whole one.
+bool isWhole(double number) {
+  return std::trunc(number) == number && std::fabs(number) < 9007199254740992.0;
+}
+
+}  // namespace
 
 std::string csvField(const std::string& text) {
   if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
@@ -29,12 +38,12 @@ void Results::record(const std::vector<Reading>& readings, const std::string& ti
       if (!reading.warning.empty()) line["warnings"][reading.column] = reading.warning;
       if (!reading.failure.empty()) {
         line["errors"][reading.column] = reading.failure;
-      } else if (reading.number && reading.value.find_first_of(".eEn") == std::string::npos) {
-        line["values"][reading.column] = std::stoll(reading.value);
-      } else if (reading.number) {
-        line["values"][reading.column] = std::stod(reading.value);
+      } else if (!reading.value.number) {
+        line["values"][reading.column] = reading.value.text;
+      } else if (isWhole(*reading.value.number)) {
+        line["values"][reading.column] = static_cast<long long>(*reading.value.number);
       } else {
-        line["values"][reading.column] = reading.value;
+        line["values"][reading.column] = *reading.value.number;
       }
     }
     // Replacement of invalid UTF-8, so a garbled reply in a message cannot spoil the line.
@@ -55,7 +64,7 @@ void Results::record(const std::vector<Reading>& readings, const std::string& ti
     std::string cell;
     for (const Reading& reading : readings) {
       if (reading.column != column) continue;
-      cell = reading.value;
+      cell = reading.value.text;
       for (const std::string* note : {&reading.failure, &reading.warning}) {
         if (!note->empty()) errors += (errors.empty() ? "" : "; ") + *note;
       }

@@ -4,6 +4,7 @@
 // "station-level 1 2 3") and what failed. Each line is flushed as it is written.
 #pragma once
 
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -14,10 +15,15 @@
 
 namespace zephlor::ctl {
 
+// A value as the results show it: its text, and the number it is, if it is one.
+struct Value {
+  std::string text;
+  std::optional<double> number;  // JSON writes this; nothing for the firmware's text
+};
+
 struct Reading {
   std::string column;
-  std::string value;    // empty when it failed
-  bool number = true;   // JSON: a number, or else a string
+  Value value;          // empty when it failed
   std::string failure;  // what failed; empty when nothing did
   std::string warning;  // what was let through (--lenient); empty when nothing was
 };

@@ -97,10 +97,14 @@ bool checkLines(const std::string& name, const std::vector<ScriptLine>& lines, S
     if (!step.narration) {
       step.expectFailure = line.text[0] == '!';
       std::istringstream split(step.expectFailure ? line.text.substr(1) : line.text);
-      std::vector<std::string> words;
-      for (std::string word; split >> word;) words.push_back(word);
+      std::vector<std::string> given;
+      for (std::string word; split >> word;) given.push_back(word);
       std::string error;
-      const std::optional<Command> parsed = parseCommand(words, true, error);
+      CommandOptions options;
+      std::vector<std::string> words;
+      const std::optional<Command> parsed = parseCommandOptions(given, options, words, error)
+                                                ? parseCommand(words, options, true, error)
+                                                : std::nullopt;
       const bool needsSimulator = parsed && parsed->verb == Command::Verb::kFault;
       if (needsSimulator && session.simulatorFaults() == nullptr) {
         error = "fault works only with the built-in simulator (--sim)";

@@ -1,7 +1,6 @@
 #include "session.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <iostream>
 
 #include "zephlor_io/stop_request.h"
@@ -45,18 +44,8 @@ Outcome Session::open(const ConnectionOptions& options) {
   rules_.lenient = options.lenient;
   retries_ = options.retries;
   std::string error;
-  std::string driverPath = options.driverPath;
-  if (driverPath.empty()) {
-    const std::vector<std::string> candidates = host::defaultPluginPaths();
-    driverPath = candidates.front();
-    for (const std::string& candidate : candidates) {
-      std::error_code ignored;
-      if (std::filesystem::exists(candidate, ignored)) {
-        driverPath = candidate;
-        break;
-      }
-    }
-  }
+  const std::string driverPath =
+      options.driverPath.empty() ? host::defaultPluginPath() : options.driverPath;
   if (!driver_.load(driverPath, error)) return {kDriverUnavailable, error};
 
   if (options.simulate) {

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "items.h"
@@ -23,10 +25,10 @@ struct Outcome {
       : code(code_), message(std::move(message_)) {}
 
   ExitCode code;
-  std::string message;    // for a person, when code is not kSuccess
-  std::string warning;    // what --lenient let through, for a person; empty when nothing
-  std::string request;    // the line sent, empty when none was
-  std::string sentValue;  // a write's value field as it went on the line
+  std::string message;               // for a person, when code is not kSuccess
+  std::string warning;               // what --lenient let through, for a person; empty when nothing
+  std::string request;               // the line sent, empty when none was
+  std::optional<int64_t> sentValue;  // a write's value field as it went on the line
   host::TransactionOutcome verdict = host::TransactionOutcome::kCompleted;
   std::chrono::microseconds replyTime{0};  // of the last attempt that got a reply
 };

@@ -1,5 +1,7 @@
 #include "zephlor_host/driver_module.h"
 
+#include <filesystem>
+
 #if defined(_WIN32)
 #include <windows.h>
 #else
@@ -50,6 +52,15 @@ std::vector<std::string> defaultPluginPaths() {
   const std::string folder =
       folderEnd == std::string::npos ? "" : executable.substr(0, folderEnd + 1);
   return {folder + kPluginFile, folder + ZEPHLOR_INSTALLED_PLUGIN_FOLDER + "/" + kPluginFile};
+}
+
+std::string defaultPluginPath() {
+  const std::vector<std::string> candidates = defaultPluginPaths();
+  for (const std::string& candidate : candidates) {
+    std::error_code ignored;
+    if (std::filesystem::exists(candidate, ignored)) return candidate;
+  }
+  return candidates.front();
 }
 
 DriverModule::~DriverModule() { unload(); }

@@ -108,10 +108,12 @@ ReplyReading readReplyLine(std::string_view request, std::string_view reply, int
   return {};
 }
 
-std::string requestValueField(std::string_view request, int addressCount) {
+std::optional<int64_t> requestValueField(std::string_view request, int addressCount) {
   const std::vector<std::string_view> fields = fieldsOf(request);
   const auto at = static_cast<size_t>(addressCount);
-  return at < fields.size() ? std::string(fields[at]) : std::string();
+  int64_t value = 0;
+  if (at >= fields.size() || !isWholeNumber(fields[at], &value)) return std::nullopt;
+  return value;
 }
 
 }  // namespace zephlor::host

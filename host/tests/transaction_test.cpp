@@ -139,7 +139,7 @@ TEST_F(Transactions, VerdictOnEveryKindOfReply) {
   EXPECT_GT(line_.discards, 0) << "stale input is discarded before each request";
   const TransactionResult write = run(6, 300.0f, 1, {"RSW# 1 2 3 44\r\n"});
   EXPECT_EQ(line_.sent.back(), "VSW# 1 2 3 44\r\n");
-  EXPECT_EQ(write.sentValue, "44");
+  EXPECT_EQ(write.sentValue, 44);
   EXPECT_EQ(write.outcome, TransactionOutcome::kCompleted);
 }
 

@@ -14,6 +14,8 @@ namespace zephlor::host {
 // (osterfell.so, or osterfell.dll on Windows), then where an installation puts it relative to the
 // executable (../lib/zephlor/osterfell.so, by the library folder of the build).
 std::vector<std::string> defaultPluginPaths();
+// The first of those that exists, or else the first, for the load failure to name.
+std::string defaultPluginPath();
 
 // Owns one loaded instance of the plug-in; unloading it discards the driver-wide values.
 class DriverModule {

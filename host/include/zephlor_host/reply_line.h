@@ -5,6 +5,8 @@
 // pass as a value.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -28,7 +30,8 @@ struct ReplyReading {
 ReplyReading readReplyLine(std::string_view request, std::string_view reply, int addressCount,
                            bool firmware);
 
-// The value field of a set request line: the field after its `addressCount` address numbers.
-std::string requestValueField(std::string_view request, int addressCount);
+// The value field of a set request line, the field after its `addressCount` address numbers;
+// nothing when it has none.
+std::optional<int64_t> requestValueField(std::string_view request, int addressCount);
 
 }  // namespace zephlor::host

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "zephlor_host/driver_module.h"
@@ -50,10 +52,10 @@ class TraceSink {
 
 struct TransactionResult {
   TransactionOutcome outcome = TransactionOutcome::kCompleted;
-  std::string request;    // the line sent, empty when none was built
-  std::string sentValue;  // a write's value field as it went on the line
-  std::string reply;      // the bytes received (at most kReplyCapacity of them)
-  int checkResult = -1;   // Check_xxx's result, -1 when it was not called
+  std::string request;               // the line sent, empty when none was built
+  std::optional<int64_t> sentValue;  // a write's value field as it went on the line
+  std::string reply;                 // the bytes received (at most kReplyCapacity of them)
+  int checkResult = -1;              // Check_xxx's result, -1 when it was not called
   int parseCode = 0;
   int recordCount = 0;
   std::string error;    // why, for kSendFailed, kReceiveFailed, kOtherItem and kNotANumber

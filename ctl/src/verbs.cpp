@@ -1,0 +1,143 @@
+#include "verbs.h"
+
+#include "verb_steps.h"
+#include "zephlor_text/help_rows.h"
+
+namespace zephlor::ctl {
+namespace {
+
+using namespace steps;
+
+// clang-format off
+constexpr VerbRow kVerbs[] = {
+    {"info", Command::Verb::kInfo, Where::kAnywhere, readInfo, runInfo, nullptr,
+     "info [ADDRESS]",
+     "driver name, and the firmware version and date (firmware item ADDRESS, default 0)"},
+    {"read", Command::Verb::kRead, Where::kAnywhere, readRead, runRead, nullptr,
+     "read ITEM",
+     "read one item's value"},
+    {"write", Command::Verb::kWrite, Where::kAnywhere, readWrite, runWrite, nullptr,
+     "write ITEM VALUE [--u16]",
+     "write a value and wait for the controller's confirmation; VALUE is a number, truncated "
+     "toward zero on the line (8-bit items carry its low 8 bits); what was sent is shown. NaN, "
+     "infinities and values outside the signed 32-bit range are refused. --u16 sends it as a "
+     "16-bit unsigned integer (0-65535)"},
+    {"poll", Command::Verb::kPoll, Where::kAnywhere, readPoll, runPoll, nullptr,
+     "poll ITEM... [--interval MS] [--count N]",
+     "read the items, one timestamped line per sample, a sample starting every MS milliseconds "
+     "(default 1000) or at once after one that took longer (an overrun; MS 0: as fast as the "
+     "line allows, no overruns), N samples (default: until interrupted); ends with a summary on "
+     "standard error: samples, failures by kind, overruns, and the least, median and greatest "
+     "reply time"},
+    {"run", Command::Verb::kRun, Where::kCommandLineOnly, readRun, runRun, nullptr,
+     "run FILE",
+     "run the commands in FILE (- for standard input), one per line, after checking them all: "
+     "nothing is sent if any line is wrong. Lines of at most 4096 bytes, no NUL bytes, 4 MiB at "
+     "most. Lines starting with # are shown as they are; a line starting with ! is expected to "
+     "fail. Scripts may also use the script commands below"},
+    {"list-ports", Command::Verb::kListPorts, Where::kCommandLineOnly, readListPorts, nullptr,
+     listPorts,
+     "list-ports [PATH...]",
+     "the serial ports to pass to --device (on Linux the names under /dev/serial/by-id and the "
+     "ttys with a device behind them, on Windows the COM ports), and any PATH given, such as a "
+     "pseudo-terminal"},
+    {"help", Command::Verb::kHelp, Where::kCommandLineOnly, readNothing, nullptr, showHelp,
+     "help",
+     "this text, as --help"},
+    {"fault", Command::Verb::kFault, Where::kScriptOnly, readFault, runFault, nullptr,
+     "fault none | fault KIND[:P]...",
+     "set the --sim simulator's faults"},
+    {"sleep", Command::Verb::kSleep, Where::kScriptOnly, readSleep, runSleep, nullptr,
+     "sleep MS",
+     "pause"},
+};
+// clang-format on
+
+constexpr bool eachRowIsItsVerb() {
+  for (unsigned i = 0; i < sizeof kVerbs / sizeof kVerbs[0]; ++i) {
+    if (static_cast<unsigned>(kVerbs[i].verb) != i) return false;
+  }
+  return true;
+}
+static_assert(eachRowIsItsVerb(), "row i of the verb table is Command::Verb i");
+
+// The verbs that may stand where `inScript` says, for a person: "info, read, ... or list-ports".
+std::string verbsFor(bool inScript) {
+  std::string names;
+  std::string last;
+  for (const VerbRow& row : kVerbs) {
+    const bool allowed = row.where == Where::kAnywhere ||
+                         row.where == (inScript ? Where::kScriptOnly : Where::kCommandLineOnly);
+    if (!allowed || row.verb == Command::Verb::kHelp) continue;
+    if (!last.empty()) names += (names.empty() ? "" : ", ") + last;
+    last = row.name;
+  }
+  return names + (names.empty() ? "" : " or ") + last;
+}
+
+}  // namespace
+
+const VerbRow& verbRow(Command::Verb verb) { return kVerbs[static_cast<unsigned>(verb)]; }
+
+std::optional<Command> parseCommand(const std::vector<std::string>& words,
+                                    const CommandOptions& options, bool inScript,
+                                    std::string& error) {
+  if (words.empty()) {
+    error = "no command given (" + verbsFor(inScript) + ")";
+    return std::nullopt;
+  }
+  for (const VerbRow& row : kVerbs) {
+    if (words[0] != row.name) continue;
+    // Script-only verbs belong in scripts, command-line-only ones outside them.
+    if (row.where == (inScript ? Where::kCommandLineOnly : Where::kScriptOnly)) {
+      error = std::string(row.name) +
+              (inScript ? " cannot be used inside a script" : " can only be used inside a script");
+      return std::nullopt;
+    }
+    // Each command option belongs to one verb.
+    const bool misplaced =
+        (options.unsigned16 && row.verb != Command::Verb::kWrite) ||
+        ((options.interval || options.count) && row.verb != Command::Verb::kPoll);
+    if (misplaced) {
+      error = options.unsigned16 ? "--u16 goes with write only"
+                                 : "--interval and --count go with poll only";
+      return std::nullopt;
+    }
+    Command command;
+    command.verb = row.verb;
+    command.options = options;
+    CommandWords reader(words, error);
+    if (!row.read(reader, command)) return std::nullopt;
+    return command;
+  }
+  error = "unknown command " + text::quotedBytes(words[0]) +
+          (inScript ? " (a script takes " : " (try ") + verbsFor(inScript) + ")";
+  return std::nullopt;
+}
+
+ExitCode execute(const Command& command, Session& session, std::ostream& out, std::ostream& err) {
+  const VerbRow& row = verbRow(command.verb);
+  const ExitCode code =
+      row.run != nullptr ? row.run(command, session, out, err) : row.runAlone(command, out);
+  // Results nobody can read must not keep the line busy: a closed pipe or a full disk ends the
+  // command at once.
+  if (out.flush().fail() && command.verb != Command::Verb::kRun) {
+    std::string message;
+    const ExitCode failure = session.results().writeFailure(message);
+    err << "zephlorctl: " << message << std::endl;
+    return failure;
+  }
+  return code;
+}
+
+std::string verbsHelp() {
+  std::string commands = "Commands:\n";
+  std::string scripts = "Script commands, besides info, read, write and poll:\n";
+  for (const VerbRow& row : kVerbs) {
+    (row.where == Where::kScriptOnly ? scripts : commands) +=
+        text::helpRow(row.usage, row.help, 28);
+  }
+  return commands + "\n" + scripts;
+}
+
+}  // namespace zephlor::ctl
