@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # zephlorctl.exe and zephlor-sim.exe under Wine, on real serial plumbing: COM7 is the
-# pseudo-terminal of a Linux zephlor-sim, and COM8 one end of a pty pair whose other end the
-# Linux zephlorctl uses. A private Wine prefix for every run; every child under a time limit.
+# pseudo-terminal of a Linux zephlor-sim, COM8 one end of a pty pair whose other end the Linux
+# zephlorctl uses, and COM6 the line conformance peer's device. A private Wine prefix for every run; every child under a time limit.
 # Prints a line for each failure and "N passed, M failed"; exits non-zero on any failure.
 #   test_tools_under_wine.sh WINE WINEARCH WINDOWS_BIN LINUX_BIN WORK_DIR DEMO_SCRIPT VERSION READOBJ
 set -u
@@ -126,6 +126,13 @@ check "Windows simulator takes a write" 0 "wrote 75, confirmed" \
   "$linux/zephlorctl" --device "$work/linux-end" write station-level 1 2 3 75
 check "Windows simulator reads it back" 0 "station-level 1 2 3: 75" \
   "$linux/zephlorctl" --device "$work/linux-end" read station-level 1 2 3
+
+# COM6: the line conformance table through the Win32 backend, the Linux peer on the other end.
+timeout 600 "$linux/line_conformance_peer" >"$work/peer.out" &
+children+=($!)
+peer=$(first_line "$work/peer.out") || { echo "the conformance peer named no device"; exit 1; }
+ln -s "$peer" "$WINEPREFIX/dosdevices/com6"
+check "line conformance over COM6" 0 " 0 failed" "$wine" "$bin/line_conformance_client.exe" COM6
 
 echo "$passed passed, $failed failed"
 [[ $failed -eq 0 ]]

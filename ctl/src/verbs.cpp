@@ -2,6 +2,7 @@
 
 #include "verb_steps.h"
 #include "zephlor_text/help_rows.h"
+#include "zephlor_text/table_rows.h"
 
 namespace zephlor::ctl {
 namespace {
@@ -53,13 +54,8 @@ constexpr VerbRow kVerbs[] = {
 };
 // clang-format on
 
-constexpr bool eachRowIsItsVerb() {
-  for (unsigned i = 0; i < sizeof kVerbs / sizeof kVerbs[0]; ++i) {
-    if (static_cast<unsigned>(kVerbs[i].verb) != i) return false;
-  }
-  return true;
-}
-static_assert(eachRowIsItsVerb(), "row i of the verb table is Command::Verb i");
+static_assert(text::rowsFollowTheirKeys(kVerbs, &VerbRow::verb),
+              "row i of the verb table is Command::Verb i");
 
 // The verbs that may stand where `inScript` says, for a person: "info, read, ... or list-ports".
 std::string verbsFor(bool inScript) {

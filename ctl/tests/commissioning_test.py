@@ -15,22 +15,7 @@ import subprocess
 import sys
 import tempfile
 
-CTL, SIM = sys.argv[1], sys.argv[2]
-LIMIT = 60
-results = {"passed": 0, "failed": 0}
-
-
-def check(name, condition, detail=""):
-    if condition:
-        results["passed"] += 1
-    else:
-        results["failed"] += 1
-        print(f"FAIL {name}: {detail}")
-
-
-def ctl(*arguments, env=None, stdin=""):
-    return subprocess.run([CTL, *arguments], input=stdin, capture_output=True, text=True,
-                          timeout=LIMIT, env=env)
+from tool_checks import CTL, LIMIT, SIM, check, ctl, finish
 
 
 def instant(text):
@@ -163,5 +148,4 @@ with tempfile.TemporaryDirectory() as folder:
     check("a malformed state file", bad.returncode == 2 and "state.txt:2:" in bad.stderr,
           bad.stderr)
 
-print(f"{results['passed']} passed, {results['failed']} failed")
-sys.exit(1 if results["failed"] else 0)
+finish()

@@ -17,22 +17,7 @@ import sys
 import tempfile
 import time
 
-CTL, SIM = sys.argv[1], sys.argv[2]
-LIMIT = 60
-results = {"passed": 0, "failed": 0}
-
-
-def check(name, condition, detail=""):
-    if condition:
-        results["passed"] += 1
-    else:
-        results["failed"] += 1
-        print(f"FAIL {name}: {detail}")
-
-
-def ctl(*arguments, env=None, stdin=""):
-    return subprocess.run([CTL, *arguments], input=stdin, capture_output=True, text=True,
-                          timeout=LIMIT, env=env)
+from tool_checks import CTL, LIMIT, SIM, check, ctl, finish
 
 
 def wait_until(condition, seconds=5.0):
@@ -235,5 +220,4 @@ with open(script, "wb") as file:
 run = ctl("--sim", "run", script)
 check("a script with a byte-order mark", run.returncode == 0, run.stderr)
 
-print(f"{results['passed']} passed, {results['failed']} failed")
-sys.exit(1 if results["failed"] else 0)
+finish()

@@ -6,6 +6,14 @@
 
 namespace zephlor::sim {
 
+SimulatedLink::SimulatedLink(ControllerModel& controller, FaultInjector& faults, int baud)
+    : SimulatedLink(
+          [&controller, &faults](const std::string& request) {
+            const std::optional<std::string> reply = controller.respond(request);
+            return reply ? faults.deliver(*reply) : std::vector<Chunk>();
+          },
+          baud) {}
+
 void SimulatedLink::discardPendingInput() {
   const Clock::time_point now = Clock::now();
   while (!pending_.empty() && pending_.front().arrives <= now) pending_.pop_front();
@@ -18,12 +26,10 @@ host::SendStatus SimulatedLink::send(const char* data, size_t length, std::chron
       Clock::now() + bytePeriod_ * static_cast<Clock::rep>(length);
   requests_.append(std::string_view(data, length));
   while (const std::optional<std::string> line = requests_.next()) {
-    const std::optional<std::string> reply = controller_.respond(*line);
-    if (!reply) continue;
     // Replies queue behind whatever is still on its way, as on a single line.
     Clock::time_point at =
         pending_.empty() ? requestArrived : std::max(requestArrived, pending_.back().arrives);
-    for (const Chunk& chunk : faults_.deliver(*reply)) {
+    for (const Chunk& chunk : responder_(*line)) {
       at += chunk.pauseBefore;
       for (char byte : chunk.bytes) pending_.push_back({at += bytePeriod_, byte});
     }

@@ -5,7 +5,9 @@
 
 #include <chrono>
 #include <deque>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "zephlor_host/line_transport.h"
 #include "zephlor_sim/controller_model.h"
@@ -18,11 +20,16 @@ class SimulatedLink : public host::LineTransport {
  public:
   using Clock = std::chrono::steady_clock;
 
+  // What the other end sends back for one request line (given without its line end): the
+  // pieces of its reply, each after its pause; nothing for no reply.
+  using Responder = std::function<std::vector<Chunk>(const std::string& request)>;
+
   // `baud` sets how long each byte takes on the wire (ten bit times: 8N1 with its start bit).
-  SimulatedLink(ControllerModel& controller, FaultInjector& faults, int baud = 9600)
-      : controller_(controller),
-        faults_(faults),
+  SimulatedLink(Responder responder, int baud = 9600)
+      : responder_(std::move(responder)),
         bytePeriod_(std::chrono::duration_cast<Clock::duration>(std::chrono::seconds(10)) / baud) {}
+  // The controller model behind the fault injector.
+  SimulatedLink(ControllerModel& controller, FaultInjector& faults, int baud = 9600);
 
   void discardPendingInput() override;
   host::SendStatus send(const char* data, size_t length, std::chrono::milliseconds timeout,
@@ -36,8 +43,7 @@ class SimulatedLink : public host::LineTransport {
     char byte;
   };
 
-  ControllerModel& controller_;
-  FaultInjector& faults_;
+  Responder responder_;
   Clock::duration bytePeriod_;
   RequestLines requests_;
   std::deque<PendingByte> pending_;

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "osterfell/host_records.h"
+#include "zephlor_text/table_rows.h"
 
 namespace zephlor::text {
 
@@ -48,13 +49,8 @@ inline constexpr ItemKindInfo kItemCatalogue[] = {
 };
 // clang-format on
 
-constexpr bool catalogueFollowsTheKinds() {
-  for (unsigned i = 0; i < sizeof kItemCatalogue / sizeof kItemCatalogue[0]; ++i) {
-    if (static_cast<unsigned>(kItemCatalogue[i].kind) != i) return false;
-  }
-  return true;
-}
-static_assert(catalogueFollowsTheKinds(), "row i of the item catalogue is ItemKind i");
+static_assert(rowsFollowTheirKeys(kItemCatalogue, &ItemKindInfo::kind),
+              "row i of the item catalogue is ItemKind i");
 
 // The kind named `name`, or null.
 const ItemKindInfo* itemKindNamed(std::string_view name);

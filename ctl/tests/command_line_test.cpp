@@ -1,0 +1,118 @@
+// zephlorctl's command lines and script lines read in process: each wrong one with the exact
+// sentence a person gets, and a right one with every value where it belongs.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "commands.h"
+#include "options.h"
+#include "zephlor_io/serial_port.h"
+
+namespace zephlor::ctl {
+namespace {
+
+// The command line's error, or else the command's; empty when both were read.
+std::string problemWith(const std::vector<std::string>& arguments) {
+  CommandLine commandLine;
+  std::string error;
+  if (!parseCommandLine(arguments, commandLine, error)) return error;
+  parseCommand(commandLine.words, commandLine.commandOptions, false, error);
+  return error;
+}
+
+std::string problemInScript(const std::vector<std::string>& words) {
+  CommandOptions options;
+  std::vector<std::string> rest;
+  std::string error;
+  if (parseCommandOptions(words, options, rest, error)) parseCommand(rest, options, true, error);
+  return error;
+}
+
+TEST(CommandLines, WrongOnesAreToldInOneSentence) {
+  const struct {
+    std::vector<std::string> arguments;
+    std::string error;
+  } cases[] = {
+      {{"--baud", "100", "info"}, "--baud takes one of " + io::supportedBauds()},
+      {{"--timeout", "0", "info"}, "--timeout takes milliseconds from 1 to 600000"},
+      {{"--retries", "101", "info"}, "--retries takes a whole number from 0 to 100"},
+      {{"--format", "xml", "info"}, "--format takes text, csv or json"},
+      {{"--driver", "", "info"}, "--driver needs the plug-in's path, not an empty word"},
+      {{"--lenient", "--strict", "info"}, "--lenient and --strict cannot be used together"},
+      {{"--sim", "--device", "/dev/ttyS0", "info"},
+       "--sim and --device cannot be used together: the built-in simulator is the line"},
+      {{"--append", "info"}, "--append needs --output FILE"},
+      {{"--device", "tcp:127.0.0.1:4001", "--baud", "9600", "info"},
+       "--baud cannot be used with a tcp: device: the speed is the device server's setting"},
+      {{"--device", "tcp:127.0.0.1:0", "info"},
+       "--device is wrong: tcp:127.0.0.1:0 is not of the form tcp:HOST:PORT, PORT 1 to 65535"},
+      {{"poll", "led", "1", "2", "3", "--count", "0"},
+       "--count takes a whole number from 1 to 1000000000"},
+      {{"read", "led", "1", "2", "3", "--u16"}, "--u16 goes with write only"},
+      {{"info", "--interval", "5"}, "--interval and --count go with poll only"},
+      {{"fault", "drop"}, "fault can only be used inside a script"},
+      {{}, "no command given (info, read, write, poll, run or list-ports)"},
+      {{"launch"}, "unknown command \"launch\" (try info, read, write, poll, run or list-ports)"},
+      {{"read", "module-profile", "1", "2", "3", "4"},
+       "module-profile items cannot be read, only written"},
+      {{"write", "led", "1", "2", "3"}, "write needs a value after the item"},
+      {{"--sim", "--u16", "write", "led", "1", "2", "3", "70000"},
+       "with --u16 the value must be a whole number from 0 to 65535"},
+      {{"--sim", "read", "led", "1", "2", "3"}, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.arguments));
+    EXPECT_EQ(problemWith(c.arguments), c.error);
+  }
+}
+
+TEST(CommandLines, ScriptLinesTakeTheSameCommandOptions) {
+  EXPECT_EQ(problemInScript({"run", "other.zcmd"}), "run cannot be used inside a script");
+  EXPECT_EQ(problemInScript({"sleep", "5", "--u16"}), "--u16 goes with write only");
+  EXPECT_EQ(problemInScript({"poll", "led", "1", "2", "3", "--interval=x"}),
+            "--interval takes milliseconds from 0 to 86400000");
+  EXPECT_EQ(problemInScript({"write", "thermostat", "1", "2", "3", "-5"}), "");
+  EXPECT_EQ(problemInScript({"launch"}),
+            "unknown command \"launch\" (a script takes info, read, write, poll, fault or sleep)");
+}
+
+TEST(CommandLines, EveryValueLandsOnce) {
+  CommandLine line;
+  std::string error;
+  ASSERT_TRUE(parseCommandLine({"--device", "COM7", "--baud=115200", "--timeout", "500", "poll",
+                                "led", "1", "2", "3", "--retries", "2", "--lenient", "--format",
+                                "csv", "--output", "f.csv", "--append", "--interval", "0",
+                                "--count", "5"},
+                               line, error))
+      << error;
+  EXPECT_EQ(line.connection.device, "COM7");
+  EXPECT_EQ(line.connection.baud, 115200);
+  EXPECT_EQ(line.connection.timeout.count(), 500);
+  EXPECT_EQ(line.connection.retries, 2);
+  EXPECT_TRUE(line.connection.lenient);
+  EXPECT_EQ(line.output.format, Format::kCsv);
+  EXPECT_EQ(line.output.file, "f.csv");
+  EXPECT_TRUE(line.output.append);
+  const std::optional<Command> poll = parseCommand(line.words, line.commandOptions, false, error);
+  ASSERT_TRUE(poll) << error;
+  EXPECT_EQ(poll->interval.count(), 0);
+  EXPECT_EQ(poll->count, 5);
+  ASSERT_EQ(poll->items.size(), 1u);
+  EXPECT_EQ(poll->items[0].describe(), "led 1 2 3");
+}
+
+TEST(CommandLines, AWrongDefaultIsTheEnvironmentsAndWaits) {
+  setenv("ZEPHLOR_BAUD", "fast", 1);
+  CommandLine line;
+  std::string error;
+  const bool parsed = parseCommandLine({"--help"}, line, error);
+  unsetenv("ZEPHLOR_BAUD");
+  EXPECT_TRUE(parsed) << error;
+  EXPECT_TRUE(line.help);
+  EXPECT_EQ(line.environmentError, "ZEPHLOR_BAUD takes one of " + io::supportedBauds() +
+                                       " (the environment has \"fast\")");
+  EXPECT_EQ(line.connection.baud, 9600);
+}
+
+}  // namespace
+}  // namespace zephlor::ctl

@@ -1,0 +1,26 @@
+"""What the end-to-end scripts share: the tools' paths from the command line, a time limit for
+every child, and a tally of checks that ends in "N passed, M failed"."""
+import subprocess
+import sys
+
+CTL, SIM = sys.argv[1], sys.argv[2]
+LIMIT = 60
+results = {"passed": 0, "failed": 0}
+
+
+def check(name, condition, detail=""):
+    if condition:
+        results["passed"] += 1
+    else:
+        results["failed"] += 1
+        print(f"FAIL {name}: {detail}")
+
+
+def ctl(*arguments, env=None, stdin=""):
+    return subprocess.run([CTL, *arguments], input=stdin, capture_output=True, text=True,
+                          timeout=LIMIT, env=env)
+
+
+def finish():
+    print(f"{results['passed']} passed, {results['failed']} failed")
+    sys.exit(1 if results["failed"] else 0)
