@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # zephlorctl.exe and zephlor-sim.exe under Wine, on real serial plumbing: COM7 is the
 # pseudo-terminal of a Linux zephlor-sim, COM8 one end of a pty pair whose other end the Linux
-# zephlorctl uses, and COM6 the line conformance peer's device. A private Wine prefix for every run; every child under a time limit.
+# zephlorctl uses, and COM6 the line conformance peer's device. A private Wine prefix for every
+# run; every child under a time limit.
 # Prints a line for each failure and "N passed, M failed"; exits non-zero on any failure.
 #   test_tools_under_wine.sh WINE WINEARCH WINDOWS_BIN LINUX_BIN WORK_DIR DEMO_SCRIPT VERSION READOBJ
 set -u
