@@ -1,7 +1,8 @@
 #include "session.h"
 
-#include <cstdio>
 #include <iostream>
+
+#include "line_trace.h"
 
 #include "zephlor_io/stop_request.h"
 #include "zephlor_text/timestamp.h"
@@ -13,28 +14,6 @@ namespace {
 using text::quotedBytes;
 
 }  // namespace
-
-// Every line on the wire, with its time since the line was opened, on standard error.
-class Session::Trace : public host::TraceSink {
- public:
-  void sent(const std::string& bytes) override { show("->", bytes, ""); }
-  void received(const std::string& bytes, bool lineComplete) override {
-    show("<-", bytes, lineComplete ? "" : "  (no line end before the timeout)");
-  }
-
- private:
-  void show(const char* direction, const std::string& bytes, const char* remark) {
-    const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(
-        std::chrono::steady_clock::now() - opened_);
-    char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "[%10.3f ms] ",
-                  static_cast<double>(elapsed.count()) / 1000.0);
-    std::cout.flush();  // keep results and trace in the order they happened
-    std::cerr << stamp << direction << " " << text::visibleBytes(bytes) << remark << std::endl;
-  }
-
-  std::chrono::steady_clock::time_point opened_ = std::chrono::steady_clock::now();
-};
 
 Session::Session() = default;
 Session::~Session() = default;
@@ -68,7 +47,7 @@ Outcome Session::open(const ConnectionOptions& options) {
     line_ = std::move(opened.line);
     transport_ = std::make_unique<io::SerialLineTransport>(*line_);
   }
-  if (options.trace) trace_ = std::make_unique<Trace>();
+  if (options.trace) trace_ = std::make_unique<LineTrace>();
   return {};
 }
 

@@ -60,8 +60,6 @@ class Session {
   sim::FaultInjector* simulatorFaults() { return simFaults_.get(); }
 
  private:
-  class Trace;
-
   Outcome attempt(const Item& item, RSDATA* records);
 
   host::TransactionRules rules_;
@@ -71,7 +69,7 @@ class Session {
   std::unique_ptr<sim::ControllerModel> simController_;
   std::unique_ptr<sim::FaultInjector> simFaults_;
   std::unique_ptr<host::LineTransport> transport_;
-  std::unique_ptr<Trace> trace_;
+  std::unique_ptr<host::TraceSink> trace_;
   Results* results_ = nullptr;
 };
 
