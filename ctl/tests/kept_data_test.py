@@ -164,13 +164,16 @@ with simulator("--max-clients", "2", "--log") as (server, address, port):
     log = server.communicate(timeout=LIMIT)[1]
     check("--log tells connections", "refused 127.0.0.1:" in log and "disconnected" in log, log)
 
-with simulator(limit_files=32) as (server, address, port):
-    crowd = [socket.create_connection(("127.0.0.1", port)) for _ in range(40)]
-    time.sleep(0.3)
-    for connection in crowd:
-        connection.close()
-    check("out of descriptors, it waits and serves on",
-          wait_until(lambda: transact(port) == b"RGC# 1 2 3 0\r\n") and server.poll() is None)
+# A sanitizer's run-time library needs descriptors of its own and misbehaves without them, so
+# this runs in the plain builds only.
+if sys.argv[3:] != ["sanitized"]:
+    with simulator(limit_files=32) as (server, address, port):
+        crowd = [socket.create_connection(("127.0.0.1", port)) for _ in range(40)]
+        time.sleep(0.3)
+        for connection in crowd:
+            connection.close()
+        check("out of descriptors, it waits and serves on",
+              wait_until(lambda: transact(port) == b"RGC# 1 2 3 0\r\n") and server.poll() is None)
 
 if socket.has_ipv6:
     server = subprocess.Popen([SIM, "--tcp", "[::1]:0"], stdout=subprocess.PIPE, text=True)
