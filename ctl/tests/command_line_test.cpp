@@ -45,7 +45,8 @@ TEST(CommandLines, WrongOnesAreToldInOneSentence) {
       {{"--device", "tcp:127.0.0.1:4001", "--baud", "9600", "info"},
        "--baud cannot be used with a tcp: device: the speed is the device server's setting"},
       {{"--device", "tcp:127.0.0.1:0", "info"},
-       "--device is wrong: tcp:127.0.0.1:0 is not of the form tcp:HOST:PORT, PORT 1 to 65535"},
+       "--device is wrong: tcp:127.0.0.1:0 is not of the form tcp:HOST:PORT (or "
+       "rfc2217:HOST:PORT), PORT 1 to 65535"},
       {{"poll", "led", "1", "2", "3", "--count", "0"},
        "--count takes a whole number from 1 to 1000000000"},
       {{"read", "led", "1", "2", "3", "--u16"}, "--u16 goes with write only"},
@@ -79,10 +80,12 @@ TEST(CommandLines, ScriptLinesTakeTheSameCommandOptions) {
 TEST(CommandLines, EveryValueLandsOnce) {
   CommandLine line;
   std::string error;
-  ASSERT_TRUE(parseCommandLine({"--device", "COM7", "--baud=115200", "--timeout", "500", "poll",
-                                "led", "1", "2", "3", "--retries", "2", "--lenient", "--format",
-                                "csv", "--output", "f.csv", "--append", "--interval", "0",
-                                "--count", "5"},
+  ASSERT_TRUE(parseCommandLine({"--device",  "COM7",     "--baud=115200", "--timeout",
+                                "500",       "poll",     "led",           "1",
+                                "2",         "3",        "--retries",     "2",
+                                "--lenient", "--format", "csv",           "--output",
+                                "f.csv",     "--append", "--interval",    "0",
+                                "--count",   "5"},
                                line, error))
       << error;
   EXPECT_EQ(line.connection.device, "COM7");

@@ -13,8 +13,8 @@
 #include <thread>
 
 #include "child_process.h"
-#include "zephlor_text/exit_codes.h"
 #include "zephlor_io/fd_line.h"
+#include "zephlor_text/exit_codes.h"
 
 namespace zephlor::testing {
 namespace {

@@ -186,7 +186,7 @@ if socket.has_ipv6:
 # The TCP client.
 for arguments, text in [(["--device", "tcp:127.0.0.1:99999"], "PORT 1 to 65535"),
                         (["--device", "tcp:127.0.0.1:4001", "--baud", "9600"], "device server's"),
-                        (["--device", "socket://127.0.0.1:4001"], "tcp:HOST:PORT")]:
+                        (["--device", "telnet://127.0.0.1:4001"], "rfc2217:HOST:PORT")]:
     run = ctl(*arguments, "read", "led", "1", "2", "3")
     check(f"{arguments[1]} refused", run.returncode == 2 and text in run.stderr, run.stderr)
 

@@ -11,8 +11,8 @@
 #include <fstream>
 
 #include "child_process.h"
-#include "zephlor_text/exit_codes.h"
 #include "zephlor_io/fd_line.h"
+#include "zephlor_text/exit_codes.h"
 
 namespace zephlor::testing {
 namespace {

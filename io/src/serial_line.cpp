@@ -3,6 +3,7 @@
 #include "zephlor_io/serial_port.h"
 
 #include "tcp_address.h"
+#include "zephlor_io/telnet_line.h"
 #include "zephlor_text/whole_number.h"
 
 namespace zephlor::io {
@@ -29,16 +30,86 @@ ExitCode exitCodeFor(OpenFailure failure) {
   return kDeviceError;
 }
 
-bool isTcpAddress(const std::string& device) { return device.rfind("tcp:", 0) == 0; }
+bool isTcpAddress(const std::string& device) {
+  const NetworkForm* form = networkFormOf(device);
+  return form != nullptr && !form->rfc2217;
+}
+
+namespace {
+
+// A raw TCP port that turns out to speak telnet greets with IAC before any reply: that is told
+// as what it is, a line failure, never as a garbled reply. The first byte that arrives is looked
+// at, also when it would be discarded before the first request.
+class RawTcpLine : public ByteLine {
+ public:
+  explicit RawTcpLine(std::unique_ptr<ByteLine> raw) : raw_(std::move(raw)) {}
+
+  IoResult readSome(char* buffer, size_t capacity, Deadline deadline) override {
+    if (speaksTelnet_) return telnetFailure();
+    IoResult read = raw_->readSome(buffer, capacity, deadline);
+    if (read.status == IoStatus::kDone && read.count != 0) look(buffer[0]);
+    return speaksTelnet_ ? telnetFailure() : read;
+  }
+  IoResult writeAll(const char* data, size_t length, Deadline deadline) override {
+    return raw_->writeAll(data, length, deadline);
+  }
+  IoResult writeWhatFits(const char* data, size_t length) override {
+    return raw_->writeWhatFits(data, length);
+  }
+  void discardInput() override {
+    char first = 0;
+    if (!looked_ && raw_->readSome(&first, 1, std::chrono::steady_clock::now()).count == 1) {
+      look(first);
+    }
+    raw_->discardInput();
+  }
+  void discardUnsentOutput() override { raw_->discardUnsentOutput(); }
+
+ private:
+  void look(char first) {
+    if (looked_) return;
+    looked_ = true;
+    speaksTelnet_ = static_cast<unsigned char>(first) == 0xFF;
+  }
+  static IoResult telnetFailure() {
+    return {IoStatus::kFailed, 0,
+            "this port speaks telnet; use rfc2217:HOST:PORT or the device server's raw TCP port"};
+  }
+
+  std::unique_ptr<ByteLine> raw_;
+  bool looked_ = false;
+  bool speaksTelnet_ = false;
+};
+
+}  // namespace
+
+OpenResult openLine(const std::string& device, int baud, std::chrono::milliseconds timeout) {
+  const NetworkForm* form = networkFormOf(device);
+  if (form == nullptr) return openSerialDevice(device, baud);
+  OpenResult result;
+  std::string host, port;
+  if (!splitTcpAddress(device, host, port)) {
+    result.failure = OpenFailure::kNotFound;
+    result.message = deviceNameProblem(device);
+    return result;
+  }
+  const Deadline deadline = std::chrono::steady_clock::now() + timeout;
+  OpenResult connected = connectTcp(device, host, port, timeout);
+  if (!connected.line) return connected;
+  if (form->rfc2217) return openRfc2217(std::move(connected.line), device, baud, deadline);
+  connected.line = std::make_unique<RawTcpLine>(std::move(connected.line));
+  return connected;
+}
 
 std::string deviceNameProblem(const std::string& device) {
   std::string host, port;
-  if (isTcpAddress(device) && !splitTcpAddress(device, host, port)) {
-    return device + " is not of the form tcp:HOST:PORT, PORT 1 to 65535";
+  if (networkFormOf(device) != nullptr && !splitTcpAddress(device, host, port)) {
+    return device + " is not of the form tcp:HOST:PORT (or rfc2217:HOST:PORT), PORT 1 to 65535";
   }
-  if (device.find("://") != std::string::npos) {
+  if (networkFormOf(device) == nullptr && device.find("://") != std::string::npos) {
     return device + " is not a form zephlor's tools take: a serial device (such as " +
-           "/dev/ttyUSB0 or COM7), or a raw TCP device server as tcp:HOST:PORT";
+           "/dev/ttyUSB0 or COM7), a raw TCP device server as tcp:HOST:PORT or " +
+           "socket://HOST:PORT, or an RFC 2217 one as rfc2217:HOST:PORT or rfc2217://HOST:PORT";
   }
   return "";
 }

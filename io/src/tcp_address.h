@@ -8,10 +8,29 @@
 
 namespace zephlor::io {
 
-// Splits "tcp:HOST:PORT" (HOST may be [v6-address]) into its host and port; false if it is not
-// of that form or the port is not 1 to 65535.
+// The forms a device server is named by: tcp:HOST:PORT or socket://HOST:PORT for a raw TCP port,
+// rfc2217:HOST:PORT or rfc2217://HOST:PORT for telnet with the COM-PORT-OPTION.
+struct NetworkForm {
+  const char* prefix;
+  bool rfc2217;
+};
+inline constexpr NetworkForm kNetworkForms[] = {
+    {"tcp:", false}, {"socket://", false}, {"rfc2217://", true}, {"rfc2217:", true}};
+
+// The form `device` is written in, or null for a device path.
+inline const NetworkForm* networkFormOf(const std::string& device) {
+  for (const NetworkForm& form : kNetworkForms) {
+    if (device.rfind(form.prefix, 0) == 0) return &form;
+  }
+  return nullptr;
+}
+
+// Splits a device server's name (HOST may be [v6-address]) into its host and port; false if it
+// is none or the port is not 1 to 65535.
 inline bool splitTcpAddress(const std::string& device, std::string& host, std::string& port) {
-  const std::string rest = device.substr(4);
+  const NetworkForm* form = networkFormOf(device);
+  if (form == nullptr) return false;
+  const std::string rest = device.substr(std::string(form->prefix).size());
   const size_t colon = rest.rfind(':');
   if (colon == std::string::npos || colon == 0 || colon + 1 == rest.size()) return false;
   host = rest.substr(0, colon);
@@ -20,6 +39,11 @@ inline bool splitTcpAddress(const std::string& device, std::string& host, std::s
   return port.size() <= 5 && port.find_first_not_of("0123456789") == std::string::npos &&
          std::stoi(port) >= 1 && std::stoi(port) <= 65535;
 }
+
+// Connects to HOST:PORT of `device` within `timeout`, trying every address of HOST in turn: the
+// platform's part of opening a device server.
+OpenResult connectTcp(const std::string& device, const std::string& host, const std::string& port,
+                      std::chrono::milliseconds timeout);
 
 // HOST:PORT as a person writes it, [HOST]:PORT for an IPv6 address.
 inline std::string hostAndPort(const std::string& host, int port) {

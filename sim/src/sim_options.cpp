@@ -32,6 +32,9 @@ Where it listens (one of; on Windows --device, such as --device COM8, or --tcp):
                       given, PORT 0 for any free one), and print tcp:ADDRESS:PORT on the first
                       line; every connection is a line of its own, all with one controller.
                       An IPv6 ADDRESS is written in brackets: [::1]:4001
+  --rfc2217 [ADDRESS:]PORT
+                      as --tcp, as a device server's telnet port with the COM-PORT-OPTION of
+                      RFC 2217: clients set the speed (told with --log) and framing through it
   --max-clients N     with --tcp: serve at most N connections at once (default 64); one more
                       is accepted and closed at once, with a --log line
 
@@ -86,6 +89,26 @@ bool listenOn(SimOptions& options, Listen listen) {
   return true;
 }
 
+// --tcp and --rfc2217: [ADDRESS:]PORT, an IPv6 address in brackets as the simulator prints it.
+bool listenOnTcp(SimOptions& o, const std::string& value, bool rfc2217, std::string& form) {
+  form = "[ADDRESS:]PORT, the port from 0 (any free one) to 65535";
+  const size_t colon = value.rfind(':');
+  if (colon != std::string::npos) o.tcpAddress = value.substr(0, colon);
+  const std::string& address = o.tcpAddress;
+  if (address.size() > 2 && address.front() == '[' && address.back() == ']') {
+    o.tcpAddress = address.substr(1, address.size() - 2);
+  }
+  long long port = 0;
+  if (o.tcpAddress.empty() ||
+      !text::parseBounded(value.substr(colon == std::string::npos ? 0 : colon + 1), 0, 65535,
+                          port)) {
+    return false;
+  }
+  o.tcpPort = static_cast<int>(port);
+  o.rfc2217 = rfc2217;
+  return listenOn(o, Listen::kTcp);
+}
+
 const OptionRow kOptions[] = {
     {{"--pty", nullptr, nullptr},
      [](SimOptions& o, const std::string&, std::string&) { return listenOn(o, Listen::kPty); }},
@@ -99,22 +122,11 @@ const OptionRow kOptions[] = {
      }},
     {{"--tcp", nullptr, "[ADDRESS:]PORT"},
      [](SimOptions& o, const std::string& value, std::string& form) {
-       form = "[ADDRESS:]PORT, the port from 0 (any free one) to 65535";
-       const size_t colon = value.rfind(':');
-       if (colon != std::string::npos) o.tcpAddress = value.substr(0, colon);
-       // An IPv6 address is written in brackets, as the simulator prints it: [::1]:4001.
-       const std::string& address = o.tcpAddress;
-       if (address.size() > 2 && address.front() == '[' && address.back() == ']') {
-         o.tcpAddress = address.substr(1, address.size() - 2);
-       }
-       long long port = 0;
-       if (o.tcpAddress.empty() ||
-           !text::parseBounded(value.substr(colon == std::string::npos ? 0 : colon + 1), 0, 65535,
-                               port)) {
-         return false;
-       }
-       o.tcpPort = static_cast<int>(port);
-       return listenOn(o, Listen::kTcp);
+       return listenOnTcp(o, value, false, form);
+     }},
+    {{"--rfc2217", nullptr, "[ADDRESS:]PORT"},
+     [](SimOptions& o, const std::string& value, std::string& form) {
+       return listenOnTcp(o, value, true, form);
      }},
     {{"--link", nullptr, "a path"},
      [](SimOptions& o, const std::string& value, std::string& form) {
@@ -171,7 +183,9 @@ bool conflicts(const std::set<std::string>& given, std::string& error) {
       {"--link", "--device"},        {"--link", "--stdio"},        {"--baud", "--pty"},
       {"--baud", "--stdio"},         {"--tcp", "--pty"},           {"--tcp", "--device"},
       {"--tcp", "--stdio"},          {"--tcp", "--link"},          {"--max-clients", "--pty"},
-      {"--max-clients", "--device"}, {"--max-clients", "--stdio"},
+      {"--max-clients", "--device"}, {"--max-clients", "--stdio"}, {"--rfc2217", "--tcp"},
+      {"--rfc2217", "--pty"},        {"--rfc2217", "--device"},    {"--rfc2217", "--stdio"},
+      {"--rfc2217", "--link"},
   };
   for (const auto& pair : kPairs) {
     if (given.count(pair[0]) != 0 && given.count(pair[1]) != 0) {

@@ -18,6 +18,7 @@ struct SimOptions {
   std::string stateFile;
   std::string tcpAddress = "127.0.0.1";
   int tcpPort = 0;
+  bool rfc2217 = false;  // --rfc2217: telnet with the COM-PORT-OPTION on each connection
   int baud = 9600;
   bool log = false;
   size_t maxItems = kDefaultMaxItems;

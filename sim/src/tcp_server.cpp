@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "listeners.h"
+#include "zephlor_io/telnet_line.h"
 
 namespace zephlor::sim {
 namespace {
@@ -40,7 +41,7 @@ int listenOnTcp(const SimOptions& options, const Serve& serve, const Log& log) {
     std::cerr << "zephlor-sim: " << error << std::endl;
     return kDeviceError;
   }
-  const std::string name = "tcp:" + listener->address();
+  const std::string name = (options.rfc2217 ? "rfc2217:" : "tcp:") + listener->address();
   std::cout << name << std::endl;
   std::list<Connection> connections;
   std::string peer;
@@ -52,7 +53,7 @@ int listenOnTcp(const SimOptions& options, const Serve& serve, const Log& log) {
       continue;
     }
     Connection& connection = connections.emplace_back();
-    connection.line = std::move(line);
+    connection.line = options.rfc2217 ? io::serveRfc2217(std::move(line), log) : std::move(line);
     connection.peer = peer;
     log("connected " + peer);
     try {

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "zephlor_text/exit_codes.h"
 #include "zephlor_host/line_transport.h"
+#include "zephlor_text/exit_codes.h"
 
 namespace zephlor::io {
 
@@ -79,7 +79,9 @@ struct OpenResult {
 // raw 8N1 at `baud`, which must be supported. The device gets its settings back when closed.
 OpenResult openSerialDevice(const std::string& path, int baud);
 
-// A raw TCP serial device server, named tcp:HOST:PORT: the bytes on its socket are the line's.
+// A raw TCP serial device server, named tcp:HOST:PORT or socket://HOST:PORT: the bytes on its
+// socket are the line's, and the speed is the server's setting. (rfc2217:HOST:PORT names one
+// that takes its settings over telnet.)
 bool isTcpAddress(const std::string& device);
 
 // What is wrong with how `device` is written, for a person; empty when nothing is: a port of
@@ -87,8 +89,9 @@ bool isTcpAddress(const std::string& device);
 std::string deviceNameProblem(const std::string& device);
 
 // Opens `device`: a serial device as openSerialDevice does, or a connection to a device server
-// (tcp:HOST:PORT) made within `timeout`. A refused connection is kNotFound, an unreachable host
-// or no answer kOther, with the system's reason.
+// (tcp:HOST:PORT raw, rfc2217:HOST:PORT with the line set to `baud`) made within `timeout`. A
+// refused connection is kNotFound, an unreachable host or no answer kOther, with the system's
+// reason.
 OpenResult openLine(const std::string& device, int baud, std::chrono::milliseconds timeout);
 
 // A listening TCP socket, whose every connection is a line of its own.

@@ -62,6 +62,8 @@ class PosixListener : public TcpListener {
       const int connection =
           accept4(fd_, reinterpret_cast<sockaddr*>(&from), &size, SOCK_CLOEXEC | SOCK_NONBLOCK);
       if (connection >= 0) {
+        const int on = 1;  // a reply is one small write, sent at once
+        setsockopt(connection, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
         peer = addressText(reinterpret_cast<const sockaddr*>(&from), size);
         return std::make_unique<FdLine>(connection);
       }
@@ -85,15 +87,9 @@ class PosixListener : public TcpListener {
 
 }  // namespace
 
-OpenResult openLine(const std::string& device, int baud, std::chrono::milliseconds timeout) {
-  if (!isTcpAddress(device)) return openSerialDevice(device, baud);
+OpenResult connectTcp(const std::string& device, const std::string& host, const std::string& port,
+                      std::chrono::milliseconds timeout) {
   OpenResult result;
-  std::string host, port;
-  if (!splitTcpAddress(device, host, port)) {
-    result.failure = OpenFailure::kNotFound;
-    result.message = device + " is not of the form tcp:HOST:PORT, PORT 1 to 65535";
-    return result;
-  }
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;

@@ -162,6 +162,9 @@ class WinsockListener : public TcpListener {
       const SOCKET connection = ::accept(socket_, reinterpret_cast<sockaddr*>(&from), &size);
       if (connection != INVALID_SOCKET) {
         makeNonBlocking(connection);
+        const BOOL on = TRUE;  // a reply is one small write, sent at once
+        setsockopt(connection, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on),
+                   sizeof on);
         peer = addressText(reinterpret_cast<const sockaddr*>(&from), size);
         return std::make_unique<SocketLine>(connection);
       }
@@ -194,13 +197,11 @@ struct Addresses {
 
 }  // namespace
 
-OpenResult openLine(const std::string& device, int baud, std::chrono::milliseconds timeout) {
-  if (!isTcpAddress(device)) return openSerialDevice(device, baud);
+OpenResult connectTcp(const std::string& device, const std::string& host, const std::string& port,
+                      std::chrono::milliseconds timeout) {
   OpenResult result;
-  std::string host, port;
-  if (!splitTcpAddress(device, host, port) || !startWinsock()) {
-    result.failure = OpenFailure::kNotFound;
-    result.message = device + " is not of the form tcp:HOST:PORT, PORT 1 to 65535";
+  if (!startWinsock()) {
+    result.message = "cannot start Winsock for " + device;
     return result;
   }
   addrinfo hints{};
