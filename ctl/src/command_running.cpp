@@ -181,6 +181,8 @@ class PollSummary {
   }
   void sampled() { ++samples_; }
   void overran() { ++overruns_; }
+  void lostToADownLine() { ++lost_; }
+  void reconnected() { ++reconnects_; }
 
   void tell(std::ostream& err) {
     err << "zephlorctl: poll: " << samples_ << " sample" << (samples_ == 1 ? "" : "s");
@@ -192,6 +194,10 @@ class PollSummary {
     }
     err << ", " << failed << " failed" << (kinds.empty() ? "" : " (" + kinds + ")") << ", "
         << overruns_ << " overrun" << (overruns_ == 1 ? "" : "s");
+    if (lost_ != 0 || reconnects_ != 0) {
+      err << ", " << lost_ << " lost to a down line, " << reconnects_ << " reconnect"
+          << (reconnects_ == 1 ? "" : "s");
+    }
     if (replyTimes_.count() != 0) {
       err << ", reply time min " << text::formatMilliseconds(replyTimes_.least()) << ", median "
           << text::formatMilliseconds(replyTimes_.median()) << ", max "
@@ -218,6 +224,8 @@ class PollSummary {
 
   long long samples_ = 0;
   long long overruns_ = 0;
+  long long lost_ = 0;
+  long long reconnects_ = 0;
   std::map<ExitCode, size_t> failures_;
   ReplyTimes replyTimes_;
 };
@@ -228,10 +236,16 @@ namespace steps {
 
 // Samples at a fixed rate: one sample starts every interval after the one before it started, or
 // at once when that one took longer (an overrun), until the count is reached or a stop is
-// requested. A failed line ends it: every further sample would fail the same way.
+// requested. A failed line ends it, since every further sample would fail the same way; with
+// --reconnect it is opened again instead, at most once an interval (and a second), and what the
+// samples meanwhile could not read is recorded as "line down".
 ExitCode runPoll(const Command& command, Session& session, std::ostream& out, std::ostream& err) {
   ExitCode result = kSuccess;
   PollSummary summary;
+  const auto reconnectPause = std::max<std::chrono::milliseconds>(command.interval,
+                                                                  std::chrono::seconds(1));
+  std::chrono::steady_clock::time_point lastReconnect;
+  std::string lineDown;  // why the line is down, while it is
   auto start = std::chrono::steady_clock::now();
   for (long long sample = 0; command.count == 0 || sample < command.count; ++sample) {
     if (sample > 0 && command.interval.count() != 0) {
@@ -243,27 +257,46 @@ ExitCode runPoll(const Command& command, Session& session, std::ostream& out, st
         break;
       }
     }
+    if (!lineDown.empty() && std::chrono::steady_clock::now() - lastReconnect >= reconnectPause) {
+      lastReconnect = std::chrono::steady_clock::now();
+      const Outcome reopened = session.reopen();
+      if (io::stopRequested()) break;
+      if (reopened.code == kSuccess) {
+        lineDown.clear();
+        summary.reconnected();
+        err << "zephlorctl: poll: the line is back" << std::endl;
+      }
+    }
     const std::string time = timestampNow();
     std::string line = time;
     std::vector<Reading> readings;
+    const bool wasDown = !lineDown.empty();
     for (const Item& item : command.items) {
       Value shown;
-      const Outcome outcome = readItem(session, item, shown);
-      if (io::stopRequested()) break;
-      summary.add(outcome);
+      Outcome outcome{kDeviceError, item.describe() + ": line down (" + lineDown + ")"};
+      if (lineDown.empty()) {
+        outcome = readItem(session, item, shown);
+        if (io::stopRequested()) break;
+        summary.add(outcome);
+        if (outcome.code != kSuccess) result = report(outcome, err);
+        if (outcome.code == kDeviceError && command.options.reconnect) {
+          lineDown = outcome.message.substr(item.describe().size() + 2);  // without the item
+          lastReconnect = std::chrono::steady_clock::now();
+        }
+      }
       readings.push_back(readingOf(item, outcome, shown));
       line += "  " + item.describe() + "=" + (outcome.code == kSuccess ? shown.text : "?");
-      if (outcome.code != kSuccess) result = report(outcome, err);
-      if (outcome.code == kDeviceError) break;
+      if (outcome.code == kDeviceError && !command.options.reconnect) break;
     }
     if (io::stopRequested()) break;
     summary.sampled();
+    if (wasDown) summary.lostToADownLine();
     if (session.results().machineReadable()) {
       session.results().record(readings, time);
     } else {
       out << line << std::endl;
     }
-    if (!out || result == kDeviceError) break;
+    if (!out || (result == kDeviceError && !command.options.reconnect)) break;
   }
   summary.tell(err);
   if (!out) return kOutputFailed;  // told by execute()

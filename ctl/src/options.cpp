@@ -95,6 +95,8 @@ const OptionRow<CommandOptions> kCommandOptions[] = {
        Problem problem = wholeNumber(v, 0, kLongestWait.count(), number, "milliseconds");
        if (problem.empty()) o.interval = milliseconds(number);
        return problem; }},
+    {{"--reconnect", nullptr, nullptr}, [](CommandOptions& o, const std::string&) -> Problem {
+       o.reconnect = true; return ""; }},
     {{"--count", nullptr, "a number"}, [](CommandOptions& o, const std::string& v) -> Problem {
        long long number = 0;
        Problem problem = wholeNumber(v, 1, 1000000000, number);

@@ -32,10 +32,12 @@ struct OutputOptions {
   bool append = false;  // add to what the file holds, instead of replacing it
 };
 
-// What belongs to a command rather than the line: write's --u16, poll's --interval and --count.
+// What belongs to a command rather than the line: write's --u16, poll's --interval, --count and
+// --reconnect.
 // They may stand anywhere on the command line, and anywhere in a script's line.
 struct CommandOptions {
   bool unsigned16 = false;
+  bool reconnect = false;  // poll: a failed line is opened again, the poll goes on
   std::optional<std::chrono::milliseconds> interval;
   std::optional<long long> count;
 };

@@ -37,18 +37,33 @@ Outcome Session::open(const ConnectionOptions& options) {
               "no line to talk to: give --device PATH, or --sim for the built-in "
               "simulator"};
     }
-    io::OpenResult opened = io::openLine(options.device, options.baud, options.timeout);
-    if (opened.failure == io::OpenFailure::kPermissionDenied) {
-      return {kDevicePermission, opened.message + " (" + io::permissionAdvice() + ")"};
-    }
-    if (opened.failure != io::OpenFailure::kNone) {
-      return {io::exitCodeFor(opened.failure), opened.message};
-    }
-    line_ = std::move(opened.line);
-    transport_ = std::make_unique<io::SerialLineTransport>(*line_);
+    device_ = options.device;
+    baud_ = options.baud;
+    const Outcome opened = openDevice();
+    if (opened.code != kSuccess) return opened;
   }
   if (options.trace) trace_ = std::make_unique<LineTrace>();
   return {};
+}
+
+Outcome Session::openDevice() {
+  transport_.reset();
+  line_.reset();
+  io::OpenResult opened = io::openLine(device_, baud_, rules_.timeout);
+  if (opened.failure == io::OpenFailure::kPermissionDenied) {
+    return {kDevicePermission, opened.message + " (" + io::permissionAdvice() + ")"};
+  }
+  if (opened.failure != io::OpenFailure::kNone) {
+    return {io::exitCodeFor(opened.failure), opened.message};
+  }
+  line_ = std::move(opened.line);
+  transport_ = std::make_unique<io::SerialLineTransport>(*line_);
+  return {};
+}
+
+Outcome Session::reopen() {
+  if (device_.empty()) return {};  // the built-in simulator never goes down
+  return openDevice();
 }
 
 Outcome Session::transact(const Item& item, RSDATA* records) {

@@ -47,6 +47,10 @@ class Session {
 
   const host::DriverEntryPoints& driver() const { return driver_.entryPoints(); }
 
+  // Opens the device again after the line failed (a device server that dropped the connection,
+  // a USB adapter unplugged for a moment): by its name, with the same settings.
+  Outcome reopen();
+
   // Runs one transaction for `item` on `records` (five for a firmware read), again up to
   // --retries times after a missing or garbled reply, and explains a failure in terms a person
   // can act on.
@@ -61,7 +65,10 @@ class Session {
 
  private:
   Outcome attempt(const Item& item, RSDATA* records);
+  Outcome openDevice();
 
+  std::string device_;  // empty for the built-in simulator
+  int baud_ = 9600;
   host::TransactionRules rules_;
   int retries_ = 0;
   host::DriverModule driver_;

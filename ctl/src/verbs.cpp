@@ -24,12 +24,14 @@ constexpr VerbRow kVerbs[] = {
      "infinities and values outside the signed 32-bit range are refused. --u16 sends it as a "
      "16-bit unsigned integer (0-65535)"},
     {"poll", Command::Verb::kPoll, Where::kAnywhere, readPoll, runPoll, nullptr,
-     "poll ITEM... [--interval MS] [--count N]",
+     "poll ITEM... [--interval MS] [--count N] [--reconnect]",
      "read the items, one timestamped line per sample, a sample starting every MS milliseconds "
      "(default 1000) or at once after one that took longer (an overrun; MS 0: as fast as the "
      "line allows, no overruns), N samples (default: until interrupted); ends with a summary on "
      "standard error: samples, failures by kind, overruns, and the least, median and greatest "
-     "reply time"},
+     "reply time. A failed line ends it, unless --reconnect: then the sample is recorded as "
+     "\"line down\", the device is opened again at most once an interval, and the poll goes on; "
+     "the summary counts the samples lost and the reconnects"},
     {"run", Command::Verb::kRun, Where::kCommandLineOnly, readRun, runRun, nullptr,
      "run FILE",
      "run the commands in FILE (- for standard input), one per line, after checking them all: "
@@ -93,10 +95,11 @@ std::optional<Command> parseCommand(const std::vector<std::string>& words,
     // Each command option belongs to one verb.
     const bool misplaced =
         (options.unsigned16 && row.verb != Command::Verb::kWrite) ||
-        ((options.interval || options.count) && row.verb != Command::Verb::kPoll);
+        ((options.interval || options.count || options.reconnect) &&
+         row.verb != Command::Verb::kPoll);
     if (misplaced) {
       error = options.unsigned16 ? "--u16 goes with write only"
-                                 : "--interval and --count go with poll only";
+                                 : "--interval, --count and --reconnect go with poll only";
       return std::nullopt;
     }
     Command command;

@@ -50,7 +50,7 @@ TEST(CommandLines, WrongOnesAreToldInOneSentence) {
       {{"poll", "led", "1", "2", "3", "--count", "0"},
        "--count takes a whole number from 1 to 1000000000"},
       {{"read", "led", "1", "2", "3", "--u16"}, "--u16 goes with write only"},
-      {{"info", "--interval", "5"}, "--interval and --count go with poll only"},
+      {{"info", "--interval", "5"}, "--interval, --count and --reconnect go with poll only"},
       {{"fault", "drop"}, "fault can only be used inside a script"},
       {{}, "no command given (info, read, write, poll, run or list-ports)"},
       {{"launch"}, "unknown command \"launch\" (try info, read, write, poll, run or list-ports)"},

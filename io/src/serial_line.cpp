@@ -160,11 +160,25 @@ host::ReceiveResult SerialLineTransport::receiveLine(char* buffer, size_t capaci
                                                      std::chrono::milliseconds timeout) {
   host::ReceiveResult result;
   const Deadline deadline = std::chrono::steady_clock::now() + timeout;
-  // One byte at a time, so nothing after the line end is taken from the next reply; the deadline
-  // is checked on every byte, so a line that never stops sending cannot hold the host here.
-  while (!result.lineComplete) {
-    char byte;
-    const IoResult read = line_.readSome(&byte, 1, deadline);
+  // What arrived is read in one call; bytes after the line end wait here for the next request's
+  // purge. The deadline is checked after every read, so a line that never stops sending cannot
+  // hold the host here.
+  for (;;) {
+    size_t used = 0;
+    while (used < unread_.size() && !result.lineComplete) {
+      const char byte = unread_[used++];
+      if (result.length < capacity) {
+        buffer[result.length++] = byte;
+      } else {
+        result.overflowed = true;
+      }
+      result.lineComplete = byte == '\n';
+    }
+    unread_.erase(0, used);
+    if (result.lineComplete) break;
+    if (result.length != 0 && std::chrono::steady_clock::now() >= deadline) break;
+    char chunk[512];
+    const IoResult read = line_.readSome(chunk, sizeof chunk, deadline);
     if (read.status == IoStatus::kTimedOut) break;
     if (read.status == IoStatus::kStopped) {
       result.interrupted = true;
@@ -175,13 +189,7 @@ host::ReceiveResult SerialLineTransport::receiveLine(char* buffer, size_t capaci
       result.error = read.message;
       break;
     }
-    if (result.length < capacity) {
-      buffer[result.length++] = byte;
-    } else {
-      result.overflowed = true;
-    }
-    result.lineComplete = byte == '\n';
-    if (!result.lineComplete && std::chrono::steady_clock::now() >= deadline) break;
+    unread_.append(chunk, read.count);
   }
   return result;
 }

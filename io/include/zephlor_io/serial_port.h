@@ -123,7 +123,10 @@ std::vector<PortInfo> listSerialPorts();
 class SerialLineTransport : public host::LineTransport {
  public:
   explicit SerialLineTransport(ByteLine& line) : line_(line) {}
-  void discardPendingInput() override { line_.discardInput(); }
+  void discardPendingInput() override {
+    unread_.clear();
+    line_.discardInput();
+  }
   host::SendStatus send(const char* data, size_t length, std::chrono::milliseconds timeout,
                         std::string& error) override;
   host::ReceiveResult receiveLine(char* buffer, size_t capacity,
@@ -131,6 +134,7 @@ class SerialLineTransport : public host::LineTransport {
 
  private:
   ByteLine& line_;
+  std::string unread_;  // read from the line after a reply's line end
 };
 
 }  // namespace zephlor::io
