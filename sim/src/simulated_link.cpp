@@ -41,24 +41,26 @@ host::ReceiveResult SimulatedLink::receiveLine(char* buffer, size_t capacity,
                                                std::chrono::milliseconds timeout) {
   host::ReceiveResult result;
   const Clock::time_point deadline = Clock::now() + timeout;
-  while (!result.lineComplete) {
-    if (pending_.empty() || pending_.front().arrives > deadline) {
-      result.interrupted = !io::sleepUntil(deadline);
-      break;
-    }
-    if (!io::sleepUntil(pending_.front().arrives)) {
-      result.interrupted = true;
-      break;
-    }
-    const char byte = pending_.front().byte;
-    pending_.pop_front();
+  // One wait for the whole line, until its line end has arrived (or the deadline, with what has
+  // arrived by then), so the pace is the wire's to the microsecond.
+  size_t take = 0;
+  while (take < pending_.size() && pending_[take].arrives <= deadline) {
+    if (pending_[take++].byte == '\n') break;
+  }
+  const bool lineEnd = take != 0 && pending_[take - 1].byte == '\n';
+  if (!io::sleepUntil(lineEnd ? pending_[take - 1].arrives : deadline)) {
+    result.interrupted = true;
+    return result;
+  }
+  for (size_t i = 0; i < take; ++i) {
     if (result.length < capacity) {
-      buffer[result.length++] = byte;
+      buffer[result.length++] = pending_.front().byte;
     } else {
       result.overflowed = true;
     }
-    result.lineComplete = byte == '\n';
+    pending_.pop_front();
   }
+  result.lineComplete = lineEnd;
   return result;
 }
 
