@@ -104,6 +104,13 @@ check "write over TCP" 0 "wrote 75, confirmed" \
   "${ctl[@]}" --device "$linux_server" write station-level 1 2 3 75
 check "read over TCP" 0 "station-level 1 2 3: 75" "${ctl[@]}" --device "$linux_server" read station-level 1 2 3
 check "a refused connection" 4 "cannot connect" "${ctl[@]}" --device tcp:127.0.0.1:1 info
+# The Linux simulator as an RFC 2217 device server: telnet and the line's speed from Windows.
+timeout 600 "$linux/zephlor-sim" --rfc2217 0 >"$work/rfc2217-sim.out" &
+children+=($!)
+rfc2217_server=$(first_line "$work/rfc2217-sim.out") ||
+  { echo "the RFC 2217 simulator named no address"; exit 1; }
+check "write over RFC 2217" 0 "wrote 75, confirmed" \
+  "${ctl[@]}" --device "$rfc2217_server" --baud 19200 write station-level 1 2 3 75
 timeout 600 "$wine" "$bin/zephlor-sim.exe" --tcp 0 >"$work/windows-tcp-sim.out" 2>/dev/null &
 children+=($!)
 windows_server=$(first_line "$work/windows-tcp-sim.out" | tr -d "\r") ||

@@ -242,8 +242,8 @@ namespace steps {
 ExitCode runPoll(const Command& command, Session& session, std::ostream& out, std::ostream& err) {
   ExitCode result = kSuccess;
   PollSummary summary;
-  const auto reconnectPause = std::max<std::chrono::milliseconds>(command.interval,
-                                                                  std::chrono::seconds(1));
+  const auto reconnectPause =
+      std::max<std::chrono::milliseconds>(command.interval, std::chrono::seconds(1));
   std::chrono::steady_clock::time_point lastReconnect;
   std::string lineDown;  // why the line is down, while it is
   auto start = std::chrono::steady_clock::now();
@@ -370,6 +370,8 @@ ExitCode listPorts(const Command& command, std::ostream& out) {
     out << "\n";
   }
   if (ports.empty()) out << "no serial ports found\n";
+  out << "(a device server on the network: tcp:HOST:PORT for its raw TCP port, "
+         "rfc2217:HOST:PORT for its telnet port)\n";
   return out.flush() ? kSuccess : kOutputFailed;
 }
 

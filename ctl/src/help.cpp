@@ -25,9 +25,12 @@ Items: a kind followed by its address numbers (each 0 to 255):
 The line:
   --device PATH             serial device of the controller line (COM7 or \\.\COM12 on
                             Windows), opened raw 8N1 for zephlorctl alone and given back with
-                            its settings on exit; or tcp:HOST:PORT, a serial device server whose
-                            connection carries the line's bytes (connected within --timeout,
-                            every address of HOST tried in turn; PORT 1 to 65535)
+                            its settings on exit; or a serial device server on the network:
+                            tcp:HOST:PORT (or socket://HOST:PORT) for its raw TCP port, whose
+                            connection carries the line's bytes, or rfc2217:HOST:PORT (or
+                            rfc2217://HOST:PORT) for its telnet port with the COM-PORT-OPTION of
+                            RFC 2217, which also takes --baud; connected and set up within
+                            --timeout, every address of HOST tried in turn, PORT 1 to 65535
 )" +
          text::helpRow("--baud N",
                        io::supportedBauds() +

@@ -93,10 +93,9 @@ std::optional<Command> parseCommand(const std::vector<std::string>& words,
       return std::nullopt;
     }
     // Each command option belongs to one verb.
-    const bool misplaced =
-        (options.unsigned16 && row.verb != Command::Verb::kWrite) ||
-        ((options.interval || options.count || options.reconnect) &&
-         row.verb != Command::Verb::kPoll);
+    const bool misplaced = (options.unsigned16 && row.verb != Command::Verb::kWrite) ||
+                           ((options.interval || options.count || options.reconnect) &&
+                            row.verb != Command::Verb::kPoll);
     if (misplaced) {
       error = options.unsigned16 ? "--u16 goes with write only"
                                  : "--interval, --count and --reconnect go with poll only";

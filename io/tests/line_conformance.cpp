@@ -11,15 +11,24 @@ namespace zephlor::conformance {
 const std::vector<Case>& cases() {
   using std::chrono::milliseconds;
   static const std::vector<Case> all = {
-      {"whole reply", {{milliseconds(0), "RGC# 1 2 3 75\r\n"}}, false, false,
-       "RGC# 1 2 3 75\r\n"},
+      {"whole reply", {{milliseconds(0), "RGC# 1 2 3 75\r\n"}}, false, false, "RGC# 1 2 3 75\r\n"},
       {"split reply",
        {{milliseconds(0), "RGC# 1 2"}, {milliseconds(40), " 3 75"}, {milliseconds(40), "\r\n"}},
-       false, false, "RGC# 1 2 3 75\r\n"},
-      {"over-long line", {{milliseconds(0), std::string(300, 'x') + "\r\n"}}, false, false,
-       std::string(host::kReplyCapacity, 'x'), true, true},
+       false,
+       false,
+       "RGC# 1 2 3 75\r\n"},
+      {"over-long line",
+       {{milliseconds(0), std::string(300, 'x') + "\r\n"}},
+       false,
+       false,
+       std::string(host::kReplyCapacity, 'x'),
+       true,
+       true},
       {"no line end", {{milliseconds(0), "RGC# 1 2 3 7"}}, false, false, "RGC# 1 2 3 7", false},
-      {"late stale reply", {{milliseconds(0), "RGC# 4 5 6 9\r\n"}}, false, true,
+      {"late stale reply",
+       {{milliseconds(0), "RGC# 4 5 6 9\r\n"}},
+       false,
+       true,
        "RGC# 4 5 6 9\r\n"},
       {"hang-up", {}, true, false, "", false, false, true},
   };
@@ -55,9 +64,8 @@ void servePeer(io::ByteLine& line) {
   }
 }
 
-std::vector<std::string> runCases(host::LineTransport& transport,
-                                  std::chrono::milliseconds timeout, bool withHangUp,
-                                  int& passed) {
+std::vector<std::string> runCases(host::LineTransport& transport, std::chrono::milliseconds timeout,
+                                  bool withHangUp, int& passed) {
   std::vector<std::string> failures;
   passed = 0;
   for (size_t index = 0; index < cases().size(); ++index) {
@@ -82,8 +90,8 @@ std::vector<std::string> runCases(host::LineTransport& transport,
       ++passed;
       continue;
     }
-    failures.push_back(std::string(expected.name) + ": received " +
-                       text::quotedBytes(received) + (got.lineComplete ? ", line end" : "") +
+    failures.push_back(std::string(expected.name) + ": received " + text::quotedBytes(received) +
+                       (got.lineComplete ? ", line end" : "") +
                        (got.overflowed ? ", overflowed" : "") + (got.failed ? ", failed" : "") +
                        (got.error.empty() ? "" : " (" + got.error + ")"));
   }

@@ -3,6 +3,7 @@
 #include "zephlor_io/fd_line.h"
 
 #include <errno.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <string.h>
 #include <sys/ioctl.h>
@@ -108,7 +109,18 @@ IoResult FdLine::readSome(char* buffer, size_t capacity, Deadline deadline) {
 
 IoResult FdLine::writeAll(const char* data, size_t length, Deadline deadline) {
   IoResult result;
+  // A line that takes the bytes at once (the usual case) needs no wait first; a blocking one
+  // (standard output) is waited on, so the wait can be stopped.
+  const bool tryFirst = (fcntl(out_, F_GETFL) & O_NONBLOCK) != 0;
   while (result.count < length) {
+    if (tryFirst) {
+      const ssize_t written = write(out_, data + result.count, length - result.count);
+      if (written > 0) {
+        result.count += static_cast<size_t>(written);
+        continue;
+      }
+      if (written < 0 && !retry()) return failure("write", result.count);
+    }
     const IoStatus waited = waitFor(out_, POLLOUT, deadline);
     if (waited == IoStatus::kFailed) return failure("waiting to write", result.count);
     if (waited != IoStatus::kDone) {
@@ -145,6 +157,9 @@ IoResult FdLine::writeWhatFits(const char* data, size_t length) {
 }
 
 void FdLine::discardInput() {
+  // Flushing a terminal is dear on a pseudo-terminal, and nothing to do when nothing waits.
+  int waiting = 0;
+  if (ioctl(in_, FIONREAD, &waiting) == 0 && waiting == 0) return;
   if (tcflush(in_, TCIFLUSH) == 0) return;
   // Not a terminal (a pipe, say): read away whatever is waiting.
   char scratch[256];

@@ -1,0 +1,151 @@
+#!/usr/bin/env python3
+"""zephlorctl through real device servers, end to end: ser2net with a raw and a telnet(rfc2217)
+accepter in front of simulators on pseudo-terminals; pyserial's rfc2217:// client against
+zephlor-sim --rfc2217; and a poll that rides out a device server going away. Loopback only,
+ser2net started here with a generated configuration, every child under a time limit. Prints a
+line per failure and "N passed, M failed".
+
+    device_servers_test.py ZEPHLORCTL ZEPHLOR_SIM SER2NET PYSERIAL_PYTHON
+"""
+import csv
+import io
+import os
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+
+from tool_checks import LIMIT, SIM, check, ctl, finish
+
+SER2NET, PYSERIAL_PYTHON = sys.argv[3], sys.argv[4]
+children = []
+
+
+def start(*command):
+    child = subprocess.Popen(list(command), stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                             text=True)
+    children.append(child)
+    return child
+
+
+def free_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+def accepts(port):
+    try:
+        socket.create_connection(("127.0.0.1", port), timeout=1).close()
+        return True
+    except OSError:
+        return False
+
+
+def wait_until(condition, seconds=10.0):
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        if condition():
+            return True
+        time.sleep(0.05)
+    return False
+
+
+def patient(*arguments):
+    """A command through ser2net, which lets a device go a moment after each connection ends."""
+    for _ in range(20):
+        run = ctl(*arguments)
+        if "Connection reset" not in run.stderr and "hung up" not in run.stderr:
+            return run
+        time.sleep(0.1)
+    return run
+
+
+folder = tempfile.mkdtemp()
+try:
+    # Three simulators on pseudo-terminals, one for each accepter: ser2net holds a device for one
+    # connection at a time.
+    devices = {}
+    for name, faults in [("raw", []), ("telnet", []), ("faulty", ["--fault", "wrong-address"])]:
+        devices[name] = start(SIM, *faults).stdout.readline().strip()
+    ports = {name: free_port() for name in devices}
+    configuration = os.path.join(folder, "ser2net.yaml")
+    with open(configuration, "w") as file:
+        for name, device in devices.items():
+            accepter = "telnet(rfc2217),tcp" if name == "telnet" else "tcp"
+            file.write(f"connection: &{name}\n  accepter: {accepter},127.0.0.1,{ports[name]}\n"
+                       f"  connector: serialdev,{device},9600n81,local\n")
+    server = start(SER2NET, "-n", "-c", configuration, "-P", os.path.join(folder, "pid"))
+    check("ser2net listens", wait_until(lambda: all(accepts(port) for port in ports.values())),
+          server.poll())
+
+    for name, device in [("raw", f"tcp:127.0.0.1:{ports['raw']}"),
+                         ("RFC 2217", f"rfc2217:127.0.0.1:{ports['telnet']}")]:
+        speed = ["--baud", "19200"] if name == "RFC 2217" else []
+        write = patient("--device", device, *speed, "write", "station-level", "1", "2", "3", "75")
+        read = patient("--device", device, *speed, "read", "station-level", "1", "2", "3")
+        poll = patient("--device", device, *speed, "--format", "csv", "poll", "station-level", "1",
+                       "2", "3", "--interval", "0", "--count", "5")
+        rows = list(csv.reader(io.StringIO(poll.stdout)))
+        check(f"{name}: write, read and poll", write.returncode == 0 and
+              read.stdout == "station-level 1 2 3: 75\n" and poll.returncode == 0 and
+              [row[1] for row in rows[1:]] == ["75"] * 5,
+              write.stderr + read.stderr + poll.stderr)
+    faulty = patient("--device", f"tcp:127.0.0.1:{ports['faulty']}", "read", "led", "1", "2", "3")
+    check("the simulator's faults through ser2net", faulty.returncode == 9 and
+          "the reply names addresses" in faulty.stderr, faulty.stderr)
+    telnet_as_raw = patient("--device", f"tcp:127.0.0.1:{ports['telnet']}", "read", "led", "1",
+                            "2", "3")
+    check("a telnet port named as raw TCP", telnet_as_raw.returncode == 6 and
+          "this port speaks telnet; use rfc2217:HOST:PORT" in telnet_as_raw.stderr,
+          telnet_as_raw.stderr)
+
+    # An independent RFC 2217 client against the simulator's telnet port.
+    simulator = start(SIM, "--rfc2217", "0", "--log")
+    address = simulator.stdout.readline().strip()
+    client = subprocess.run(
+        [PYSERIAL_PYTHON, "-c",
+         "import serial, sys\n"
+         "port = serial.serial_for_url(sys.argv[1], baudrate=19200, timeout=5)\n"
+         "port.write(b'VLD# 1 2 3 7\\r\\n'); print(port.readline())\n"
+         "port.baudrate = 115200\n"
+         "port.write(b'VLS# 1 2 3\\r\\n'); print(port.readline())\n",
+         "rfc2217://" + address.removeprefix("rfc2217:")],
+        capture_output=True, text=True, timeout=LIMIT)
+    ours = ctl("--device", address, "--baud", "57600", "read", "led", "1", "2", "3")
+    simulator.terminate()
+    log = simulator.communicate(timeout=LIMIT)[1]
+    check("pyserial's rfc2217:// client", client.returncode == 0 and
+          client.stdout == "b'RLD# 1 2 3 7\\r\\n'\nb'RLS# 1 2 3 7\\r\\n'\n",
+          client.stdout + client.stderr)
+    check("zephlorctl sets the speed", ours.stdout == "led 1 2 3: 7\n" and
+          all(f"set the speed to {baud} baud" in log for baud in (19200, 115200, 57600)), log)
+
+    # A device server that goes away and comes back on the same port.
+    port = free_port()
+    first = start(SIM, "--tcp", f"127.0.0.1:{port}")
+    first.stdout.readline()
+    poll = subprocess.Popen(
+        [sys.argv[1], "--device", f"tcp:127.0.0.1:{port}", "--format", "csv", "poll", "led", "1",
+         "2", "3", "--interval", "100", "--count", "40", "--reconnect"],
+        stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    children.append(poll)
+    time.sleep(0.8)
+    first.terminate()
+    first.wait(timeout=LIMIT)
+    time.sleep(1.5)
+    second = start(SIM, "--tcp", f"127.0.0.1:{port}")
+    output, errors = poll.communicate(timeout=LIMIT)
+    rows = list(csv.reader(io.StringIO(output)))[1:]
+    values = [row[1] for row in rows]
+    check("the poll rides out the lost line", len(rows) == 40 and values[0] == "0" and
+          values[-1] == "0" and any("line down" in row[2] for row in rows) and
+          "1 reconnect" in errors and "lost to a down line" in errors, output + errors)
+finally:
+    for child in children:
+        if child.poll() is None:
+            child.terminate()
+            child.wait(timeout=LIMIT)
+
+finish()
