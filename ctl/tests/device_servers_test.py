@@ -7,6 +7,7 @@ line per failure and "N passed, M failed".
 
     device_servers_test.py ZEPHLORCTL ZEPHLOR_SIM SER2NET PYSERIAL_PYTHON
 """
+import contextlib
 import csv
 import io
 import os
@@ -14,6 +15,7 @@ import socket
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 from tool_checks import LIMIT, SIM, check, ctl, finish
@@ -121,6 +123,48 @@ try:
           client.stdout + client.stderr)
     check("zephlorctl sets the speed", ours.stdout == "led 1 2 3: 7\n" and
           all(f"set the speed to {baud} baud" in log for baud in (19200, 115200, 57600)), log)
+
+    # Telnet servers that will not do as asked: one without the COM-PORT-OPTION, one that keeps
+    # its own speed. Each serves one connection.
+    IAC, SB, SE, DO, DONT = 255, 250, 240, 253, 254
+
+    def contrary_server(answer):
+        listener = socket.create_server(("127.0.0.1", 0))
+
+        def serve():
+            connection, _ = listener.accept()
+            with connection:
+                connection.settimeout(5)
+                with contextlib.suppress(OSError):
+                    connection.recv(64)  # the client's offers
+                    connection.sendall(answer(connection))
+                    time.sleep(1)
+            listener.close()
+
+        threading.Thread(target=serve, daemon=True).start()
+        return listener.getsockname()[1]
+
+    def keeps_9600(connection):
+        settings = b""
+        with contextlib.suppress(OSError):
+            connection.sendall(bytes([IAC, DO, 44]))
+            while settings.count(bytes([IAC, SE])) < 5:
+                settings += connection.recv(256)
+        replies = [bytes([IAC, SB, 44, 101, 0, 0, 0x25, 0x80, IAC, SE])]
+        replies += [bytes([IAC, SB, 44, 100 + command, value, IAC, SE])
+                    for command, value in ((2, 8), (3, 1), (4, 1), (5, 1))]
+        return b"".join(replies)
+
+    no_com_port = contrary_server(lambda _: bytes([IAC, DONT, 44]))
+    run = ctl("--device", f"rfc2217:127.0.0.1:{no_com_port}", "read", "led", "1", "2", "3")
+    check("a server without the COM-PORT-OPTION", run.returncode == 4 and
+          "does not speak the COM-PORT-OPTION" in run.stderr and "tcp:HOST:PORT" in run.stderr,
+          run.stderr)
+    own_speed = contrary_server(keeps_9600)
+    run = ctl("--device", f"rfc2217:127.0.0.1:{own_speed}", "--baud", "19200", "read", "led",
+              "1", "2", "3")
+    check("a server that keeps its own speed", run.returncode == 4 and
+          "runs the line at 9600 baud, not 19200" in run.stderr, run.stderr)
 
     # A device server that goes away and comes back on the same port.
     port = free_port()
