@@ -2,9 +2,12 @@
 // account of a connection that no address of a name took.
 #pragma once
 
+#include <chrono>
+#include <memory>
 #include <string>
 
 #include "zephlor_io/serial_port.h"
+#include "zephlor_io/stop_request.h"
 
 namespace zephlor::io {
 
@@ -51,26 +54,41 @@ inline std::string hostAndPort(const std::string& host, int port) {
   return (v6 ? "[" + host + "]" : host) + ":" + std::to_string(port);
 }
 
-// Every address a name stands for is tried in turn; when none takes the connection, the message
-// names each with its reason. Refused everywhere means nothing listens there (exit 4); anything
-// else is a line failure.
-class ConnectFailures {
- public:
-  void add(const std::string& address, const std::string& reason, bool refused) {
-    reasons_ += (reasons_.empty() ? "" : "; ") + address + " " + reason;
-    allRefused_ = allRefused_ && refused;
-  }
-  OpenResult result(const std::string& device) const {
-    OpenResult failed;
-    failed.failure = allRefused_ ? OpenFailure::kNotFound : OpenFailure::kOther;
-    failed.message =
-        "cannot connect to " + device + ": " + (reasons_.empty() ? "no address" : reasons_);
-    return failed;
-  }
-
- private:
-  std::string reasons_;
-  bool allRefused_ = true;
+// How connecting to one address ended, as the platform's socket code tells it.
+struct ConnectAttempt {
+  std::unique_ptr<ByteLine> line;  // connected
+  bool timedOut = false;
+  bool refused = false;  // nothing listens there
+  std::string reason;    // the system's, when it failed otherwise
 };
+
+// Tries every address of a name in turn (an addrinfo list; `show` writes one for a person, and
+// `attempt` connects to one by the deadline) until one takes the connection. When none does,
+// the message names each with its reason: refused everywhere means nothing listens there (exit
+// 4), anything else is a line failure.
+template <typename AddressInfo, typename Show, typename Attempt>
+OpenResult connectToEach(const std::string& device, const AddressInfo* addresses,
+                         std::chrono::milliseconds timeout, Show show, Attempt attempt) {
+  const Deadline deadline = std::chrono::steady_clock::now() + timeout;
+  OpenResult result;
+  std::string reasons;
+  bool allRefused = true;
+  for (const AddressInfo* address = addresses; address != nullptr; address = address->ai_next) {
+    ConnectAttempt tried = attempt(*address, deadline);
+    if (tried.line) {
+      result.line = std::move(tried.line);
+      return result;
+    }
+    if (stopRequested()) break;
+    reasons += (reasons.empty() ? "" : "; ") + show(*address) + " " +
+               (tried.timedOut ? "no connection within " + std::to_string(timeout.count()) + " ms"
+                               : tried.reason);
+    allRefused = allRefused && tried.refused;
+  }
+  result.failure = allRefused ? OpenFailure::kNotFound : OpenFailure::kOther;
+  result.message =
+      "cannot connect to " + device + ": " + (reasons.empty() ? "no address" : reasons);
+  return result;
+}
 
 }  // namespace zephlor::io

@@ -100,42 +100,40 @@ OpenResult connectTcp(const std::string& device, const std::string& host, const 
     result.message = "cannot find " + device + ": " + gai_strerror(looked);
     return result;
   }
-  const Deadline deadline = std::chrono::steady_clock::now() + timeout;
-  ConnectFailures failures;
-  for (const addrinfo* address = addresses.list; address != nullptr; address = address->ai_next) {
-    const std::string shown = addressText(address->ai_addr, address->ai_addrlen);
-    const int fd = socket(address->ai_family, address->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK,
-                          address->ai_protocol);
-    if (fd < 0) {
-      failures.add(shown, strerror(errno), false);
-      continue;
-    }
-    auto line = std::make_unique<FdLine>(fd);
-    int error = 0;
-    if (connect(fd, address->ai_addr, address->ai_addrlen) != 0) {
-      error = errno;
-      if (error == EINPROGRESS) {
-        socklen_t size = sizeof error;
-        error = waitFor(fd, POLLOUT, deadline) &&
-                        getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0
-                    ? error
-                    : ETIMEDOUT;
-      }
-    }
-    if (error == 0) {
-      const int on = 1;
-      setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);  // a request is one small write
-      result.line = std::move(line);
-      return result;
-    }
-    if (stopRequested()) break;
-    failures.add(shown,
-                 error == ETIMEDOUT
-                     ? "no connection within " + std::to_string(timeout.count()) + " ms"
-                     : strerror(error),
-                 error == ECONNREFUSED);
-  }
-  return failures.result(device);
+  const auto show = [](const addrinfo& address) {
+    return addressText(address.ai_addr, address.ai_addrlen);
+  };
+  return connectToEach(
+      device, addresses.list, timeout, show, [](const addrinfo& address, Deadline deadline) {
+        ConnectAttempt attempt;
+        const int fd = socket(address.ai_family, address.ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK,
+                              address.ai_protocol);
+        if (fd < 0) {
+          attempt.reason = strerror(errno);
+          return attempt;
+        }
+        auto line = std::make_unique<FdLine>(fd);
+        int error = 0;
+        if (connect(fd, address.ai_addr, address.ai_addrlen) != 0) {
+          error = errno;
+          if (error == EINPROGRESS) {
+            socklen_t size = sizeof error;
+            error = waitFor(fd, POLLOUT, deadline) &&
+                            getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0
+                        ? error
+                        : ETIMEDOUT;
+          }
+        }
+        if (error == 0) {
+          const int on = 1;
+          setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);  // a request is one small write
+          attempt.line = std::move(line);
+        }
+        attempt.timedOut = error == ETIMEDOUT;
+        attempt.refused = error == ECONNREFUSED;
+        attempt.reason = strerror(error);
+        return attempt;
+      });
 }
 
 std::unique_ptr<TcpListener> listenTcp(const std::string& address, int port, std::string& error) {

@@ -213,46 +213,46 @@ OpenResult connectTcp(const std::string& device, const std::string& host, const 
     result.message = "cannot find " + device + ": " + socketError(WSAGetLastError());
     return result;
   }
-  const Deadline deadline = std::chrono::steady_clock::now() + timeout;
-  ConnectFailures failures;
-  for (const addrinfo* address = addresses.list; address != nullptr; address = address->ai_next) {
-    const std::string shown = addressText(address->ai_addr, static_cast<int>(address->ai_addrlen));
-    const SOCKET socket = ::socket(address->ai_family, address->ai_socktype, address->ai_protocol);
-    if (socket == INVALID_SOCKET) {
-      failures.add(shown, socketError(WSAGetLastError()), false);
-      continue;
-    }
-    auto line = std::make_unique<SocketLine>(socket);
-    makeNonBlocking(socket);
-    int error = 0;
-    if (connect(socket, address->ai_addr, static_cast<int>(address->ai_addrlen)) != 0) {
-      error = WSAGetLastError();
-      if (error == WSAEWOULDBLOCK) {
-        IoStatus waited;
-        while ((waited = waitSlice(socket, true, deadline)) == IoStatus::kTimedOut &&
-               std::chrono::steady_clock::now() < deadline) {
+  const auto show = [](const addrinfo& address) {
+    return addressText(address.ai_addr, static_cast<int>(address.ai_addrlen));
+  };
+  return connectToEach(
+      device, addresses.list, timeout, show, [](const addrinfo& address, Deadline deadline) {
+        ConnectAttempt attempt;
+        const SOCKET socket = ::socket(address.ai_family, address.ai_socktype, address.ai_protocol);
+        if (socket == INVALID_SOCKET) {
+          attempt.reason = socketError(WSAGetLastError());
+          return attempt;
         }
-        int size = sizeof error;
-        error = waited == IoStatus::kDone && getsockopt(socket, SOL_SOCKET, SO_ERROR,
+        auto line = std::make_unique<SocketLine>(socket);
+        makeNonBlocking(socket);
+        int error = 0;
+        if (connect(socket, address.ai_addr, static_cast<int>(address.ai_addrlen)) != 0) {
+          error = WSAGetLastError();
+          if (error == WSAEWOULDBLOCK) {
+            IoStatus waited;
+            while ((waited = waitSlice(socket, true, deadline)) == IoStatus::kTimedOut &&
+                   std::chrono::steady_clock::now() < deadline) {
+            }
+            int size = sizeof error;
+            error =
+                waited == IoStatus::kDone && getsockopt(socket, SOL_SOCKET, SO_ERROR,
                                                         reinterpret_cast<char*>(&error), &size) == 0
                     ? error
                     : WSAETIMEDOUT;
-      }
-    }
-    if (error == 0) {
-      const BOOL on = TRUE;
-      setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
-      result.line = std::move(line);
-      return result;
-    }
-    if (stopRequested()) break;
-    failures.add(shown,
-                 error == WSAETIMEDOUT
-                     ? "no connection within " + std::to_string(timeout.count()) + " ms"
-                     : socketError(error),
-                 error == WSAECONNREFUSED);
-  }
-  return failures.result(device);
+          }
+        }
+        if (error == 0) {
+          const BOOL on = TRUE;
+          setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on),
+                     sizeof on);
+          attempt.line = std::move(line);
+        }
+        attempt.timedOut = error == WSAETIMEDOUT;
+        attempt.refused = error == WSAECONNREFUSED;
+        attempt.reason = socketError(error);
+        return attempt;
+      });
 }
 
 std::unique_ptr<TcpListener> listenTcp(const std::string& address, int port, std::string& error) {
