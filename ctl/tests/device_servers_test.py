@@ -18,7 +18,7 @@ import tempfile
 import threading
 import time
 
-from tool_checks import LIMIT, SIM, check, ctl, finish
+from tool_checks import LIMIT, SIM, check, ctl, finish, wait_until
 
 SER2NET, PYSERIAL_PYTHON = sys.argv[3], sys.argv[4]
 children = []
@@ -44,14 +44,6 @@ def accepts(port):
     except OSError:
         return False
 
-
-def wait_until(condition, seconds=10.0):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        if condition():
-            return True
-        time.sleep(0.05)
-    return False
 
 
 def patient(*arguments):
@@ -79,7 +71,7 @@ try:
             file.write(f"connection: &{name}\n  accepter: {accepter},127.0.0.1,{ports[name]}\n"
                        f"  connector: serialdev,{device},9600n81,local\n")
     server = start(SER2NET, "-n", "-c", configuration, "-P", os.path.join(folder, "pid"))
-    check("ser2net listens", wait_until(lambda: all(accepts(port) for port in ports.values())),
+    check("ser2net listens", wait_until(lambda: all(accepts(port) for port in ports.values()), 10),
           server.poll())
 
     for name, device in [("raw", f"tcp:127.0.0.1:{ports['raw']}"),

@@ -17,16 +17,8 @@ import sys
 import tempfile
 import time
 
-from tool_checks import CTL, LIMIT, SIM, check, ctl, finish
+from tool_checks import CTL, LIMIT, SIM, check, ctl, finish, wait_until
 
-
-def wait_until(condition, seconds=5.0):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        if condition():
-            return True
-        time.sleep(0.02)
-    return False
 
 
 @contextlib.contextmanager

@@ -2,6 +2,7 @@
 every child, and a tally of checks that ends in "N passed, M failed"."""
 import subprocess
 import sys
+import time
 
 CTL, SIM = sys.argv[1], sys.argv[2]
 LIMIT = 60
@@ -19,6 +20,16 @@ def check(name, condition, detail=""):
 def ctl(*arguments, env=None, stdin=""):
     return subprocess.run([CTL, *arguments], input=stdin, capture_output=True, text=True,
                           timeout=LIMIT, env=env)
+
+
+def wait_until(condition, seconds=5.0):
+    """Whether `condition` comes true within `seconds`, asked every 20 ms."""
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        if condition():
+            return True
+        time.sleep(0.02)
+    return False
 
 
 def finish():
