@@ -162,7 +162,12 @@ class TelnetLine : public ByteLine {
   // What arrived unasked is thrown away here, and a client asks the device server to throw away
   // what it still holds for us.
   void discardInput() override {
-    raw_->discardInput();
+    // Read away through the decoder what waits, so no telnet sequence is cut in half; a line
+    // that never stops sending is read a bounded number of times.
+    for (int reads = 0;
+         reads < 64 && readOnce(std::chrono::steady_clock::now()).status == IoStatus::kDone;
+         ++reads) {
+    }
     data_.clear();
     if (role_ == Role::kClient) {
       const std::string purge = comPortCommand(kPurgeData, std::string(1, '\1'));
