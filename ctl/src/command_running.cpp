@@ -78,8 +78,9 @@ ExitCode runInfo(const Command& command, Session& session, std::ostream& out, st
     session.results().record({{"driver", {driver, std::nullopt}, "", ""},
                               readingOf(command.items[0], outcome, firmware)});
   } else {
-    out << "driver: " << driver << std::endl;
-    if (outcome.code == kSuccess) out << "firmware: " << firmware.text << std::endl;
+    const bool quiet = session.results().quiet();
+    out << (quiet ? "" : "driver: ") << driver << std::endl;
+    if (outcome.code == kSuccess) out << (quiet ? "" : "firmware: ") << firmware.text << std::endl;
   }
   return report(outcome, err);
 }
@@ -90,7 +91,8 @@ ExitCode runRead(const Command& command, Session& session, std::ostream& out, st
   if (session.results().machineReadable()) {
     session.results().record({readingOf(command.items[0], outcome, shown)});
   } else if (outcome.code == kSuccess) {
-    out << command.items[0].describe() << ": " << shown.text << std::endl;
+    out << (session.results().quiet() ? "" : command.items[0].describe() + ": ") << shown.text
+        << std::endl;
   }
   return report(outcome, err);
 }
@@ -119,6 +121,8 @@ ExitCode runWrite(const Command& command, Session& session, std::ostream& out, s
   }
   if (session.results().machineReadable()) {
     session.results().record({readingOf(item, outcome, written)});
+  } else if (outcome.code == kSuccess && session.results().quiet()) {
+    out << written.text << std::endl;
   } else if (outcome.code == kSuccess) {
     const bool modifier = item.kind->kind == ItemKind::Modifier;
     out << item.describe() << ": " << (modifier ? "kept " : "wrote ") << written.text;
@@ -176,6 +180,7 @@ class ReplyTimes {
 class PollSummary {
  public:
   void add(const Outcome& outcome) {
+    ++reads_;
     if (outcome.code != kSuccess) ++failures_[outcome.code];
     if (outcome.code == kSuccess && !outcome.request.empty()) replyTimes_.add(outcome.replyTime);
   }
@@ -192,8 +197,10 @@ class PollSummary {
       failed += count;
       kinds += (kinds.empty() ? "" : ", ") + std::to_string(count) + " " + failureName(code);
     }
-    err << ", " << failed << " failed" << (kinds.empty() ? "" : " (" + kinds + ")") << ", "
-        << overruns_ << " overrun" << (overruns_ == 1 ? "" : "s");
+    err << ", " << reads_ << " read" << (reads_ == 1 ? "" : "s") << ", " << failed
+        << (failed == 1 ? " read" : " reads") << " failed"
+        << (kinds.empty() ? "" : " (" + kinds + ")") << ", " << overruns_ << " overrun"
+        << (overruns_ == 1 ? "" : "s");
     if (lost_ != 0 || reconnects_ != 0) {
       err << ", " << lost_ << " lost to a down line, " << reconnects_ << " reconnect"
           << (reconnects_ == 1 ? "" : "s");
@@ -223,6 +230,7 @@ class PollSummary {
   }
 
   long long samples_ = 0;
+  long long reads_ = 0;
   long long overruns_ = 0;
   long long lost_ = 0;
   long long reconnects_ = 0;
@@ -285,7 +293,8 @@ ExitCode runPoll(const Command& command, Session& session, std::ostream& out, st
         }
       }
       readings.push_back(readingOf(item, outcome, shown));
-      line += "  " + item.describe() + "=" + (outcome.code == kSuccess ? shown.text : "?");
+      const std::string value = outcome.code == kSuccess ? shown.text : "?";
+      line += session.results().quiet() ? " " + value : "  " + item.describe() + "=" + value;
       if (outcome.code == kDeviceError && !command.options.reconnect) break;
     }
     if (io::stopRequested()) break;
@@ -298,7 +307,7 @@ ExitCode runPoll(const Command& command, Session& session, std::ostream& out, st
     }
     if (!out || (result == kDeviceError && !command.options.reconnect)) break;
   }
-  summary.tell(err);
+  if (!session.results().quiet()) summary.tell(err);
   if (!out) return kOutputFailed;  // told by execute()
   return io::stopRequested() ? stoppedExitCode() : result;
 }

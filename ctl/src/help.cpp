@@ -23,7 +23,7 @@ Items: a kind followed by its address numbers (each 0 to 255):
 )" + text::itemCatalogueHelp() +
          R"(
 The line:
-  --device PATH             serial device of the controller line (COM7 or \\.\COM12 on
+  -d, --device PATH         serial device of the controller line (COM7 or \\.\COM12 on
                             Windows), opened raw 8N1 for zephlorctl alone and given back with
                             its settings on exit; or a serial device server on the network:
                             tcp:HOST:PORT (or socket://HOST:PORT) for its raw TCP port, whose
@@ -32,11 +32,11 @@ The line:
                             RFC 2217, which also takes --baud; connected and set up within
                             --timeout, every address of HOST tried in turn, PORT 1 to 65535
 )" +
-         text::helpRow("--baud N",
+         text::helpRow("-b, --baud N",
                        io::supportedBauds() +
                            " (default 9600); not with tcp:, whose speed the device server sets",
                        28) +
-         R"(  --timeout MS              how long to wait for a reply, and for the line to take a request
+         R"(  -t, --timeout MS          how long to wait for a reply, and for the line to take a request
                             (default 1000)
   --sim                     talk to the built-in controller simulator instead of a device
                             (not with --device)
@@ -47,24 +47,28 @@ The line:
                             wrong-value, split
   --sim-delay-ms MS         how long a delayed reply is held back (default 1500)
   --sim-seed N              seed for drawing the faults (default 1)
-  --retries N               try a transaction up to N more times after a missing or garbled
+  -r, --retries N           try a transaction up to N more times after a missing or garbled
                             reply: none, incomplete, too long, refused, for another item, or a
                             field that is not a number (default 0). Writes are repeated too,
                             since setting the same value twice does no harm; a write the
                             controller answered with another value is not tried again
 
 Results:
-  --format text|csv|json    text for a person (default); csv: a header line, then a row per
-                            sample: the time (ISO 8601 UTC), a column per item as typed, an empty
-                            cell for a failed read and an errors column; json: JSON Lines, one
-                            object per sample, {"time", "values", "errors"}. For read, info,
-                            poll and run; a script's own lines are not echoed
-  --output FILE             write the results to FILE, a line at a time; standard error keeps
+  -f, --format text|csv|json
+                            text for a person (default); csv: a header line, then a row per
+                            sample: the time (ISO 8601 UTC), a column per item as typed, an
+                            empty cell for a failed read and an errors column; json: JSON
+                            Lines, one object per sample, {"time", "values", "errors"} (and
+                            "warnings" with --lenient). For read, info, poll and run; a
+                            script's own lines are not echoed
+  -o, --output FILE         write the results to FILE, a line at a time; standard error keeps
                             the diagnostics. FILE is taken once the line is open, held for this
                             run alone (a second run on it: exit 11), and replaced only when the
                             first result is written, so a run that fails before it has one
                             leaves FILE as it was. It may not be the script being run
   --append                  with --output: add to FILE; a CSV header only into an empty file
+  -q, --quiet               values alone (read: the value; write: the value sent; poll: the
+                            time and the values), and no poll summary
   --lenient                 let a reply for another item, or with a field that is not wholly a
                             number, through to the driver with a warning (on standard error and
                             in the record: "warnings" in JSON, the errors column in CSV); by

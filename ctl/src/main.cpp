@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
   }
   std::ostream fileStream(file.get());
   std::ostream& out = file ? fileStream : std::cout;
-  Results results(commandLine.output.format, out, file.get());
+  Results results(commandLine.output.format, out, file.get(), commandLine.output.quiet);
   results.setColumns(columnsOf(*command));
 
   Session session;

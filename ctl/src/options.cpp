@@ -39,15 +39,15 @@ const OptionRow<CommandLine> kLineOptions[] = {
        c.help = true; return ""; }},
     {{"--version", "-V", nullptr, true}, [](CommandLine& c, const std::string&) -> Problem {
        c.version = true; return ""; }},
-    {{"--device", nullptr, "a device path"}, [](CommandLine& c, const std::string& v) -> Problem {
+    {{"--device", "-d", "a device path"}, [](CommandLine& c, const std::string& v) -> Problem {
        const std::string problem = io::deviceNameProblem(v);
        if (!problem.empty()) return "is wrong: " + problem;
        c.connection.device = v;
        return ""; }},
-    {{"--baud", nullptr, "a speed"}, [](CommandLine& c, const std::string& v) -> Problem {
+    {{"--baud", "-b", "a speed"}, [](CommandLine& c, const std::string& v) -> Problem {
        if (io::parseBaud(v, c.connection.baud)) return "";
        return "takes one of " + io::supportedBauds(); }},
-    {{"--timeout", nullptr, "milliseconds"}, [](CommandLine& c, const std::string& v) -> Problem {
+    {{"--timeout", "-t", "milliseconds"}, [](CommandLine& c, const std::string& v) -> Problem {
        long long number = 0;
        Problem problem = wholeNumber(v, 1, 600000, number, "milliseconds");
        if (problem.empty()) c.connection.timeout = milliseconds(number);
@@ -66,7 +66,7 @@ const OptionRow<CommandLine> kLineOptions[] = {
        return ""; }},
     {{"--trace", nullptr, nullptr}, [](CommandLine& c, const std::string&) -> Problem {
        c.connection.trace = true; return ""; }},
-    {{"--retries", nullptr, "a number"}, [](CommandLine& c, const std::string& v) -> Problem {
+    {{"--retries", "-r", "a number"}, [](CommandLine& c, const std::string& v) -> Problem {
        long long number = 0;
        Problem problem = wholeNumber(v, 0, 100, number);
        if (problem.empty()) c.connection.retries = static_cast<int>(number);
@@ -76,14 +76,16 @@ const OptionRow<CommandLine> kLineOptions[] = {
        return ""; }},
     {{"--lenient", nullptr, nullptr}, [](CommandLine& c, const std::string&) -> Problem {
        c.connection.lenient = true; return ""; }},
-    {{"--format", nullptr, "text, csv or json"}, [](CommandLine& c, const std::string& v) -> Problem {
+    {{"--format", "-f", "text, csv or json"}, [](CommandLine& c, const std::string& v) -> Problem {
        if (v != "text" && v != "csv" && v != "json") return "takes text, csv or json";
        c.output.format = v == "csv" ? Format::kCsv : v == "json" ? Format::kJson : Format::kText;
        return ""; }},
-    {{"--output", nullptr, "a file"}, [](CommandLine& c, const std::string& v) -> Problem {
+    {{"--output", "-o", "a file"}, [](CommandLine& c, const std::string& v) -> Problem {
        c.output.file = v; return ""; }},
     {{"--append", nullptr, nullptr}, [](CommandLine& c, const std::string&) -> Problem {
        c.output.append = true; return ""; }},
+    {{"--quiet", "-q", nullptr}, [](CommandLine& c, const std::string&) -> Problem {
+       c.output.quiet = true; return ""; }},
 };
 
 // The options that belong to a command, on the command line and in a script's lines alike.

@@ -30,6 +30,7 @@ struct OutputOptions {
   Format format = Format::kText;
   std::string file;     // empty: standard output
   bool append = false;  // add to what the file holds, instead of replacing it
+  bool quiet = false;   // values alone, no summaries
 };
 
 // What belongs to a command rather than the line: write's --u16, poll's --interval, --count and

@@ -33,10 +33,12 @@ using text::timestampNow;
 class Results {
  public:
   // `file`, when the results go to --output, tells whether it held records already.
-  Results(Format format, std::ostream& out, OutputFile* file = nullptr)
-      : format_(format), out_(out), file_(file) {}
+  Results(Format format, std::ostream& out, OutputFile* file = nullptr, bool quiet = false)
+      : format_(format), out_(out), file_(file), quiet_(quiet) {}
 
   bool machineReadable() const { return format_ != Format::kText; }
+  // --quiet: values alone in the text, and no summaries.
+  bool quiet() const { return quiet_; }
   std::ostream& text() { return out_; }
 
   // The columns the records of this run may have, in order: the CSV header. Records fill those
@@ -55,6 +57,7 @@ class Results {
   Format format_;
   std::ostream& out_;
   OutputFile* file_;
+  bool quiet_;
   std::vector<std::string> columns_;
   bool headerWritten_ = false;
 };

@@ -17,6 +17,12 @@
 namespace zephlor::ctl {
 namespace {
 
+// Where a message about a script's line points, as GNU tools write it: "zephlorctl:FILE:"
+// (the line number follows), the file's name with its control characters escaped, unquoted.
+std::string locationPrefix(const std::string& name) {
+  return "zephlorctl:" + text::visibleBytes(name) + ":";
+}
+
 constexpr size_t kLongestLine = 4096;
 constexpr size_t kLargestScript = 4 * 1024 * 1024;
 
@@ -31,17 +37,18 @@ bool readLines(const std::string& name, std::vector<ScriptLine>& lines, std::str
   const bool fromStandardInput = name == "-";
   std::FILE* file = fromStandardInput ? stdin : std::fopen(name.c_str(), "rb");
   if (file == nullptr) {
-    error = "cannot read script " + text::quotedBytes(name) + ": " + std::strerror(errno);
+    error =
+        "zephlorctl: cannot read script " + text::quotedBytes(name) + ": " + std::strerror(errno);
     return false;
   }
-  const std::string where = text::quotedBytes(name) + ":";
+  const std::string where = locationPrefix(name);
   std::string line;
   size_t total = 0;
   int number = 1;
   bool good = true;
   for (int c; good && (c = std::getc(file)) != EOF;) {
     if (++total > kLargestScript) {
-      error = "script " + text::quotedBytes(name) + " is larger than " +
+      error = "zephlorctl: script " + text::quotedBytes(name) + " is larger than " +
               std::to_string(kLargestScript) + " bytes";
       good = false;
     } else if (c == '\0') {
@@ -59,7 +66,8 @@ bool readLines(const std::string& name, std::vector<ScriptLine>& lines, std::str
     }
   }
   if (good && std::ferror(file)) {
-    error = "cannot read script " + text::quotedBytes(name) + ": " + std::strerror(errno);
+    error =
+        "zephlorctl: cannot read script " + text::quotedBytes(name) + ": " + std::strerror(errno);
     good = false;
   }
   if (good && !line.empty()) lines.push_back({number, line});
@@ -110,8 +118,7 @@ bool checkLines(const std::string& name, const std::vector<ScriptLine>& lines, S
         error = "fault works only with the built-in simulator (--sim)";
       }
       if (!parsed || (needsSimulator && session.simulatorFaults() == nullptr)) {
-        err << "zephlorctl: " << text::quotedBytes(name) << ":" << line.number << ": " << error
-            << std::endl;
+        err << locationPrefix(name) << line.number << ": " << error << std::endl;
         good = false;
         continue;
       }
@@ -130,7 +137,7 @@ ExitCode runScript(const std::string& name, Session& session, std::ostream& out,
   std::vector<Step> steps;
   std::string error;
   if (!readLines(name, lines, error)) {
-    err << "zephlorctl: " << error << std::endl;
+    err << error << std::endl;
     return kUsage;
   }
   if (!checkLines(name, lines, session, steps, err)) {
@@ -163,8 +170,8 @@ ExitCode runScript(const std::string& name, Session& session, std::ostream& out,
     const ExitCode code = execute(step.command, session, out, err);
     if (!out || code == kDeviceError || io::stopRequested()) return code;
     if (step.expectFailure && code == kSuccess) {
-      err << "zephlorctl: " << text::quotedBytes(name) << ":" << step.line->number
-          << ": expected to fail, but it succeeded" << std::endl;
+      err << locationPrefix(name) << step.line->number << ": expected to fail, but it succeeded"
+          << std::endl;
       result = kScriptExpectationUnmet;
     } else if (step.expectFailure && echo) {
       out << "  (failed as expected, exit code " << code << ")" << std::endl;

@@ -28,8 +28,9 @@ constexpr VerbRow kVerbs[] = {
      "read the items, one timestamped line per sample, a sample starting every MS milliseconds "
      "(default 1000) or at once after one that took longer (an overrun; MS 0: as fast as the "
      "line allows, no overruns), N samples (default: until interrupted); ends with a summary on "
-     "standard error: samples, failures by kind, overruns, and the least, median and greatest "
-     "reply time. A failed line ends it, unless --reconnect: then the sample is recorded as "
+     "standard error: samples, reads, failed reads by kind, overruns, and the least, median and "
+     "greatest reply time. A failed line ends it, unless --reconnect: then the sample is "
+     "recorded as "
      "\"line down\", the device is opened again at most once an interval, and the poll goes on; "
      "the summary counts the samples lost and the reconnects"},
     {"run", Command::Verb::kRun, Where::kCommandLineOnly, readRun, runRun, nullptr,

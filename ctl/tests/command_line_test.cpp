@@ -80,14 +80,13 @@ TEST(CommandLines, ScriptLinesTakeTheSameCommandOptions) {
 TEST(CommandLines, EveryValueLandsOnce) {
   CommandLine line;
   std::string error;
-  ASSERT_TRUE(parseCommandLine({"--device",  "COM7",     "--baud=115200", "--timeout",
-                                "500",       "poll",     "led",           "1",
-                                "2",         "3",        "--retries",     "2",
-                                "--lenient", "--format", "csv",           "--output",
-                                "f.csv",     "--append", "--interval",    "0",
-                                "--count",   "5"},
+  // clang-format off
+  ASSERT_TRUE(parseCommandLine({"-d", "COM7", "--baud=115200", "-t", "500", "poll", "led", "1",
+                                "2", "3", "-r", "2", "--lenient", "-f", "csv", "-o", "f.csv",
+                                "--append", "-q", "--interval", "0", "--count", "5"},
                                line, error))
       << error;
+  // clang-format on
   EXPECT_EQ(line.connection.device, "COM7");
   EXPECT_EQ(line.connection.baud, 115200);
   EXPECT_EQ(line.connection.timeout.count(), 500);
@@ -96,6 +95,7 @@ TEST(CommandLines, EveryValueLandsOnce) {
   EXPECT_EQ(line.output.format, Format::kCsv);
   EXPECT_EQ(line.output.file, "f.csv");
   EXPECT_TRUE(line.output.append);
+  EXPECT_TRUE(line.output.quiet);
   const std::optional<Command> poll = parseCommand(line.words, line.commandOptions, false, error);
   ASSERT_TRUE(poll) << error;
   EXPECT_EQ(poll->interval.count(), 0);

@@ -29,7 +29,7 @@ with tempfile.TemporaryDirectory() as folder:
               "station-level", "1", "2", "3", "--interval", "200", "--count", "6")
     check("csv poll succeeds", run.returncode == 0, run.stderr)
     check("csv poll writes nothing on standard output", run.stdout == "", run.stdout)
-    check("poll ends with a summary", "poll: 6 samples, 0 failed, 0 overruns" in run.stderr,
+    check("poll ends with a summary", "poll: 6 samples, 12 reads, 0 reads failed, 0 overruns" in run.stderr,
           run.stderr)
     with open(output, newline="") as file:
         rows = list(csv.reader(file))
@@ -38,6 +38,16 @@ with tempfile.TemporaryDirectory() as folder:
     starts = [instant(row[0]) for row in rows[1:]]
     periods = [(b - a).total_seconds() * 1000 for a, b in zip(starts, starts[1:])]
     check("poll period within 15 % of 200 ms", all(170 <= p <= 230 for p in periods), periods)
+
+# --quiet: the values alone, for shell scripts, and no summary.
+run = ctl("--sim", "-q", "poll", "led", "1", "2", "3", "switch", "1", "2", "3", "--count", "2",
+          "--interval", "0")
+check("quiet poll", run.returncode == 0 and run.stderr == "" and
+      all(line.split()[1:] == ["0", "0"] for line in run.stdout.splitlines()), run.stdout)
+check("quiet read", ctl("--sim", "-q", "read", "led", "1", "2", "3").stdout == "0\n")
+run = ctl("--sim", "run", "-", stdin="read led 1 2 3\nbogus\n")
+check("script mistakes in GNU form", run.stderr.startswith("zephlorctl:-:2: unknown command"),
+      run.stderr)
 
 # A failed read: an empty cell, and what failed in the errors column, quoting and all.
 run = ctl("--sim", "--sim-fault", "drop", "--timeout", "50", "--format", "csv", "read", "led", "1",

@@ -79,7 +79,8 @@ TEST(ReplyIntegrity, PollEndsWhenTheLineFails) {
         c.hangUp();
       });
   EXPECT_EQ(finished.exitCode, kDeviceError) << finished.err;
-  EXPECT_TRUE(contains(finished.err, "poll: 1 sample, 1 failed (1 line failed)")) << finished.err;
+  EXPECT_TRUE(contains(finished.err, "poll: 1 sample, 1 read, 1 read failed (1 line failed)"))
+      << finished.err;
   EXPECT_EQ(std::count(finished.err.begin(), finished.err.end(), '\n'), 2)
       << "one failure and the summary: " << finished.err;
 }

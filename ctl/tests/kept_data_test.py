@@ -101,7 +101,7 @@ run = ctl("--sim", "--format", "json", "run", "-", stdin="fault drop\nread led 1
 check("fault notes stay out of the records", run.stdout.count("\n") == 1 and
       run.stdout.startswith("{") and "simulator faults" in run.stderr, run.stdout)
 run = ctl("--sim", "poll", "led", "1", "2", "3", "--interval", "0", "--count", "20")
-check("--interval 0 counts no overrun", run.returncode == 0 and "20 samples, 0 failed, 0 overruns"
+check("--interval 0 counts no overrun", run.returncode == 0 and "20 samples, 20 reads, 0 reads failed, 0 overruns"
       in run.stderr, run.stderr)
 
 # The state file: refused when it cannot be kept; held; saved whole, durably, within a second.
