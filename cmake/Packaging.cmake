@@ -1,6 +1,5 @@
-# What a Linux installation gets besides the binaries, and the packages that carry it all: man
-# pages made from the tools' own --help and --version, bash completion, and with CPack a .deb
-# (cpack -G DEB, dependencies from dpkg-shlibdeps) or a .tar.gz (cpack -G TGZ).
+# What a Linux installation gets besides the binaries: man pages made from the tools' own --help
+# and --version, bash completion, the copyright and changelog; and the relocatable .tar.gz.
 
 # Man pages: help2man runs the tools just built, so a page never says other than --help.
 find_program(HELP2MAN help2man REQUIRED)
@@ -28,29 +27,20 @@ endforeach()
 
 # Debian wants the copyright and a compressed changelog in the package's documentation folder.
 set(documentation ${CMAKE_INSTALL_DATADIR}/doc/zephlor)
-install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION ${documentation})
+install(FILES ${PROJECT_SOURCE_DIR}/debian/copyright DESTINATION ${documentation})
 add_custom_command(
   OUTPUT ${CMAKE_BINARY_DIR}/changelog.gz
-  COMMAND gzip -9nc ${PROJECT_SOURCE_DIR}/packaging/changelog > ${CMAKE_BINARY_DIR}/changelog.gz
-  DEPENDS ${PROJECT_SOURCE_DIR}/packaging/changelog)
+  COMMAND gzip -9nc ${PROJECT_SOURCE_DIR}/debian/changelog > ${CMAKE_BINARY_DIR}/changelog.gz
+  DEPENDS ${PROJECT_SOURCE_DIR}/debian/changelog)
 add_custom_target(changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/changelog.gz)
 install(FILES ${CMAKE_BINARY_DIR}/changelog.gz DESTINATION ${documentation})
 
+# CPack makes the relocatable archive (cpack -G TGZ), named with its architecture; the Debian
+# packages come from debian/ (dpkg-buildpackage).
 set(CPACK_PACKAGE_NAME zephlor)
 set(CPACK_PACKAGE_VENDOR "Zephlor")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "codec, host driver plug-in and tools for Zephlor controllers")
-set(CPACK_PACKAGE_DESCRIPTION
-    "The wirelex codec builds the Zephlor controller's request lines and parses its\n\
-replies; the osterfell plug-in is the driver a host application loads;\n\
-zephlorctl commissions a controller line through that driver, and\n\
-zephlor-sim simulates a controller.")
-set(CPACK_PACKAGE_CONTACT "Zephlor host driver team <driver@zephlor.example>")
+set(CPACK_SYSTEM_NAME linux-${CMAKE_SYSTEM_PROCESSOR})
 set(CPACK_STRIP_FILES ON)
 set(CPACK_GENERATOR TGZ)
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/packaging/triggers)
-set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The project as a user installs and consumes it: `cmake --install` into a fresh prefix, a small C
 # program built against the codec through find_package(wirelex) and through pkg-config, the
-# installed tools run with the build tree hidden, their man pages and completion; then a .deb
-# (checked with dpkg-deb and lintian) and a .tar.gz made from a build for /usr. Every command
-# runs under a time limit. Prints a line per failure and "N passed, M failed".
+# installed tools run with the build tree hidden, their man pages and completion; then the Debian
+# packages (dpkg-buildpackage, checked with dpkg-deb and lintian) and the relocatable .tar.gz,
+# unpacked and run. Every command runs under a time limit. Prints a line per failure and
+# "N passed, M failed".
 #   install_test.sh SOURCE_DIR BUILD_DIR VERSION
 set -u
 source_dir=$1 build=$2 version=$3
@@ -78,9 +79,11 @@ expect "subproject consumer runs" "$expected" "$work/subproject/build/consumer"
 [[ -z $(find "$work/subproject/build" -name zephlorctl -o -name '*_tests') ]] && pass ||
   fail "a subproject builds no tools and no tests"
 export PKG_CONFIG_PATH=$prefix/$libdir/pkgconfig
+# As the README builds it: an rpath to the installation's library folder.
 expect "pkg-config consumer builds" "" bash -c \
-  "cc '$work/consumer/main.c' -o '$work/pkg-consumer' \$(pkg-config --cflags --libs wirelex)"
-expect "pkg-config consumer runs" "$expected" env LD_LIBRARY_PATH="$prefix/$libdir" "$work/pkg-consumer"
+  "cc '$work/consumer/main.c' -o '$work/pkg-consumer' \$(pkg-config --cflags --libs wirelex) \
+   -Wl,-rpath,\"\$(pkg-config --variable=libdir wirelex)\""
+expect "pkg-config consumer runs" "$expected" "$work/pkg-consumer"
 
 # The installed tools, with the build tree hidden under an empty file system.
 expect "zephlorctl --version" "zephlorctl $version" "$prefix/bin/zephlorctl" --version
@@ -96,25 +99,38 @@ expect "completion of a command" "read" bash -c \
 expect "completion of an item" "station-level" bash -c \
   "source '$prefix/share/bash-completion/completions/zephlorctl'; COMP_WORDS=(zephlorctl read sta); COMP_CWORD=2; _zephlorctl; echo \"\${COMPREPLY[*]}\""
 
-# The packages, from a build for /usr.
-package=$work/package
-expect "package build configures" "" cmake -S "$source_dir" -B "$package" -G Ninja \
-  -DCMAKE_BUILD_TYPE=Release -DZEPHLOR_BUILD_TESTS=OFF -DCMAKE_INSTALL_PREFIX=/usr
-expect "package build builds" "" cmake --build "$package"
-expect "cpack -G DEB" "generated" bash -c "cd '$package' && cpack -G DEB"
-expect "cpack -G TGZ" "generated" bash -c "cd '$package' && cpack -G TGZ"
-deb=$(ls "$package"/*.deb 2>/dev/null | head -n 1)
-contents=$(dpkg-deb -c "$deb" 2>&1)
-for file in usr/bin/zephlorctl usr/bin/zephlor-sim "zephlor/osterfell.so" \
-  "libwirelex.so.1 -> libwirelex.so.$version" usr/include/wirelex.h wirelex.pc \
-  wirelexConfig.cmake man1/zephlorctl.1.gz completions/zephlor-sim usr/share/doc/zephlor/copyright; do
-  [[ $contents == *"$file"* ]] && pass || fail "the .deb holds $file"
+# The Debian packages, built as Debian builds them (dpkg-buildpackage, debhelper) from a copy of
+# the source, and checked with dpkg-deb and lintian at its pedantic level.
+debian=$work/debian/zephlor
+mkdir -p "$debian"
+tar -C "$source_dir" --exclude=./build --exclude=./.git -cf - . | tar -C "$debian" -xf -
+expect "dpkg-buildpackage" "" bash -c "cd '$debian' && dpkg-buildpackage -b -us -uc >build.log 2>&1 || { tail -30 build.log; false; }"
+deb() { ls "$work"/debian/"$1"_"$version"_*.deb 2>/dev/null | head -n 1; }
+for package_file in "libwirelex1 libwirelex.so.1 -> libwirelex.so.$version" \
+  "libwirelex-dev usr/include/wirelex.h" "libwirelex-dev wirelex.pc" \
+  "libwirelex-dev wirelexConfig.cmake" "zephlor-tools usr/bin/zephlorctl" \
+  "zephlor-tools usr/bin/zephlor-sim" "zephlor-tools zephlor/osterfell.so" \
+  "zephlor-tools man1/zephlorctl.1.gz" "zephlor-tools completions/zephlor-sim"; do
+  package=${package_file%% *} file=${package_file#* }
+  [[ $(dpkg-deb -c "$(deb "$package")" 2>&1) == *"$file"* ]] && pass || fail "$package holds $file"
 done
-expect "the .deb depends on the C++ runtime" "libstdc++6" dpkg-deb -f "$deb" Depends
+expect "the tools depend on the codec's package" "libwirelex1 (>= $version)" \
+  dpkg-deb -f "$(deb zephlor-tools)" Depends
+expect "the .pc names /usr plainly" "prefix=/usr" \
+  bash -c "dpkg-deb --fsys-tarfile '$(deb libwirelex-dev)' | tar -xO --wildcards '*/wirelex.pc'"
 if command -v lintian >/dev/null; then
-  expect "lintian finds no errors" "" bash -c "! lintian '$deb' 2>&1 | grep '^E:'"
+  expect "lintian --pedantic finds nothing to fix" "" \
+    bash -c "! lintian --pedantic '$work'/debian/*.changes 2>&1 | grep -E '^[EWP]:'"
 fi
-expect "the .tar.gz holds the tools" "bin/zephlorctl" bash -c "tar tzf '$package'/*.tar.gz"
+
+# The relocatable archive, named with its architecture, runs wherever it is unpacked: the tools
+# find the plug-in, and the plug-in the codec, from their own folders.
+expect "cpack -G TGZ" "generated" bash -c "cd '$build' && cpack -G TGZ"
+archive=$(ls "$build"/zephlor-"$version"-linux-*.tar.gz 2>/dev/null | head -n 1)
+mkdir -p "$work/unpacked"
+expect "the .tar.gz unpacks" "" tar -C "$work/unpacked" -xzf "$archive"
+expect "the unpacked tools run" "driver: Zephlor" \
+  bash -c "'$work'/unpacked/zephlor-*/bin/zephlorctl --sim info"
 
 echo "$passed passed, $failed failed"
 [[ $failed -eq 0 ]]
