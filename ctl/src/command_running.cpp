@@ -29,11 +29,24 @@ std::string formatValue(float value) {
   return text;
 }
 
-// The five firmware records: major, minor, then the date in the order date2, date1, date3.
-std::string formatFirmware(const RSDATA* records) {
-  return "version " + formatValue(records[0].value) + "." + formatValue(records[1].value) +
-         ", date " + formatValue(records[3].value) + "/" + formatValue(records[2].value) + "/" +
-         formatValue(records[4].value);
+// The five firmware records: major, minor, then the date in the order date2, date1, date3. The
+// text as the controller writes the date (A/B/C, month, day and year in two digits); for JSON
+// the parts, and the date as a calendar date.
+Value firmwareValue(const RSDATA* records) {
+  const std::string version = formatValue(records[0].value) + "." + formatValue(records[1].value);
+  Value value{"version " + version + ", date " + formatValue(records[3].value) + "/" +
+                  formatValue(records[2].value) + "/" + formatValue(records[4].value),
+              std::nullopt,
+              {}};
+  char date[32];
+  std::snprintf(date, sizeof date, "%04.0f-%02.0f-%02.0f",
+                2000.0 + static_cast<double>(records[4].value),
+                static_cast<double>(records[3].value), static_cast<double>(records[2].value));
+  value.fields = {{"version", version},
+                  {"major", static_cast<double>(records[0].value)},
+                  {"minor", static_cast<double>(records[1].value)},
+                  {"date", std::string(date)}};
+  return value;
 }
 
 // Reads an item and returns its value, or explains the failure.
@@ -42,9 +55,9 @@ Outcome readItem(Session& session, const Item& item, Value& value) {
   const Outcome outcome = session.transact(item, records);
   if (outcome.code != kSuccess) return outcome;
   if (item.kind->kind == ItemKind::Firmware) {
-    value = {formatFirmware(records), std::nullopt};
+    value = firmwareValue(records);
   } else {
-    value = {formatValue(records[0].value), static_cast<double>(records[0].value)};
+    value = {formatValue(records[0].value), static_cast<double>(records[0].value), {}};
   }
   return outcome;
 }
@@ -75,7 +88,7 @@ ExitCode runInfo(const Command& command, Session& session, std::ostream& out, st
   Value firmware;
   const Outcome outcome = readItem(session, command.items[0], firmware);
   if (session.results().machineReadable()) {
-    session.results().record({{"driver", {driver, std::nullopt}, "", ""},
+    session.results().record({{"driver", {driver, std::nullopt, {}}, "", ""},
                               readingOf(command.items[0], outcome, firmware)});
   } else {
     const bool quiet = session.results().quiet();
@@ -114,7 +127,7 @@ ExitCode runWrite(const Command& command, Session& session, std::ostream& out, s
   Outcome outcome = session.transact(item, &record);
   Value written;
   if (outcome.sentValue) {
-    written = {std::to_string(*outcome.sentValue), static_cast<double>(*outcome.sentValue)};
+    written = {std::to_string(*outcome.sentValue), static_cast<double>(*outcome.sentValue), {}};
   }
   if (outcome.code == kSuccess && item.kind->kind == ItemKind::Modifier) {
     outcome = readItem(session, item, written);

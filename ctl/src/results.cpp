@@ -38,6 +38,18 @@ void Results::record(const std::vector<Reading>& readings, const std::string& ti
       if (!reading.warning.empty()) line["warnings"][reading.column] = reading.warning;
       if (!reading.failure.empty()) {
         line["errors"][reading.column] = reading.failure;
+      } else if (!reading.value.fields.empty()) {
+        nlohmann::ordered_json object = nlohmann::ordered_json::object();
+        for (const auto& [name, field] : reading.value.fields) {
+          if (const double* number = std::get_if<double>(&field)) {
+            object[name] = isWhole(*number)
+                               ? nlohmann::ordered_json(static_cast<long long>(*number))
+                               : nlohmann::ordered_json(*number);
+          } else {
+            object[name] = std::get<std::string>(field);
+          }
+        }
+        line["values"][reading.column] = object;
       } else if (!reading.value.number) {
         line["values"][reading.column] = reading.value.text;
       } else if (isWhole(*reading.value.number)) {

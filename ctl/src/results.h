@@ -7,6 +7,8 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
+#include <variant>
 #include <vector>
 
 #include "options.h"
@@ -18,7 +20,9 @@ namespace zephlor::ctl {
 // A value as the results show it: its text, and the number it is, if it is one.
 struct Value {
   std::string text;
-  std::optional<double> number;  // JSON writes this; nothing for the firmware's text
+  std::optional<double> number;  // JSON writes this when it is there
+  // JSON writes these as an object instead, when there are any (the firmware's parts).
+  std::vector<std::pair<std::string, std::variant<std::string, double>>> fields;
 };
 
 struct Reading {

@@ -64,7 +64,9 @@ lines = [json.loads(line) for line in run.stdout.splitlines()]
 check("json lines", run.returncode == 0 and len(lines) == 3, run.stdout + run.stderr)
 check("json read", lines[1]["values"] == {"station-level 1 2 3": 75} and lines[1]["errors"] == {},
       lines[1])
-check("json info", lines[2]["values"]["driver"] == "Zephlor", lines[2])
+check("json info, the firmware as fields", lines[2]["values"]["driver"] == "Zephlor" and
+      lines[2]["values"]["firmware 0"] ==
+      {"version": "1.0", "major": 1, "minor": 0, "date": "2026-12-08"}, lines[2])
 run = ctl("--sim", "--sim-fault", "garble", "--sim-seed", "2", "--format", "json", "read", "led",
           "1", "2", "3")
 line = json.loads(run.stdout)
