@@ -80,7 +80,7 @@ function(zephlor_windows_without_runtime target entry)
 endfunction()
 
 # On Windows, a version resource for `target` (product, file version, `description`), so that
-# Explorer's Properties show what the file is.
+# Explorer's Properties show what the file is; for a program also its application manifest.
 function(zephlor_version_resource target description)
   if(NOT WIN32)
     return()
@@ -98,4 +98,10 @@ function(zephlor_version_resource target description)
   configure_file(${PROJECT_SOURCE_DIR}/windows/version.rc.in
                  ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc @ONLY)
   target_sources(${target} PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc)
+  if(type STREQUAL "EXECUTABLE")
+    # The tools' application manifest (resource type 24, id 1 for a program).
+    file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/${target}_manifest.rc
+         "1 24 \"${PROJECT_SOURCE_DIR}/windows/tool.manifest\"\n")
+    target_sources(${target} PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/${target}_manifest.rc)
+  endif()
 endfunction()

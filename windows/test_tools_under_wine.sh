@@ -48,6 +48,7 @@ for file in zephlorctl.exe zephlor-sim.exe osterfell.dll wirelex.dll; do
   check "version resource of $file" 0 "$version" strings -el "$bin/$file"
 done
 for tool in zephlorctl.exe zephlor-sim.exe; do
+  check "$tool carries its manifest" 0 "Type: MANIFEST" "$readobj" --coff-resources "$bin/$tool"
   check "$tool imports only Windows' own DLLs" 1 "" \
     bash -c "'$readobj' --coff-imports '$bin/$tool' | grep 'Name: .*\.dll' | grep -viE 'KERNEL32|msvcrt|WS2_32'"
 done
@@ -157,6 +158,16 @@ check "saved within a second" 0 "thermostat 1 2 3 = -40" \
   bash -c 'for _ in $(seq 30); do grep -q "= -40" plant.txt && break; sleep 0.1; done; cat plant.txt'
 check "the state file held" 11 "in use" "$wine" "$bin/zephlor-sim.exe" --tcp 0 --state plant.txt
 cd - >/dev/null
+
+# A plug-in that cannot load says why: a DLL it needs that is missing, or the wrong kind of file.
+mkdir -p "$work/lonely" "$work/foreign"
+cp "$bin/zephlorctl.exe" "$bin/osterfell.dll" "$work/lonely/"
+cp "$bin/zephlorctl.exe" "$work/foreign/"
+cp "$linux/osterfell.so" "$work/foreign/osterfell.dll"
+check "a missing wirelex.dll named" 3 "it needs wirelex.dll, which cannot be found" \
+  "$wine" "$work/lonely/zephlorctl.exe" --sim info
+check "a DLL of another kind told" 3 "not a Windows DLL built for this architecture" \
+  "$wine" "$work/foreign/zephlorctl.exe" --sim info
 
 # COM6: the line conformance table through the Win32 backend, the Linux peer on the other end.
 timeout 600 "$linux/line_conformance_peer" >"$work/peer.out" &

@@ -26,7 +26,58 @@ void* findSymbol(void* handle, const char* name) {
   return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name));
 }
 void closeModule(void* handle) { FreeLibrary(static_cast<HMODULE>(handle)); }
-std::string lastLoadError() { return "error " + std::to_string(GetLastError()); }
+// Windows' own words for an error, "The specified module could not be found (126)".
+std::string systemText(DWORD error) {
+  char text[256] = {};
+  const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                      nullptr, error, 0, text, sizeof text, nullptr);
+  std::string message(text, length);
+  while (!message.empty() && std::string(" .\r\n").find(message.back()) != std::string::npos) {
+    message.pop_back();
+  }
+  return (message.empty() ? "error" : message) + " (" + std::to_string(error) + ")";
+}
+
+// The DLLs that the module at `path` imports and that cannot be found, by their names: what error
+// 126 means when the module itself is there. The module is mapped without its imports bound.
+std::string missingImports(const std::string& path) {
+  const HMODULE image = LoadLibraryExA(path.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+  if (image == nullptr) return "";
+  const auto* base = reinterpret_cast<const unsigned char*>(image);
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& imports =
+      nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  const std::string folder = path.substr(0, path.find_last_of("/\\") + 1);
+  std::string missing;
+  for (auto* entry = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+       imports.VirtualAddress != 0 && entry->Name != 0; ++entry) {
+    const std::string name = reinterpret_cast<const char*>(base + entry->Name);
+    const HMODULE found = LoadLibraryExA((folder + name).c_str(), nullptr,
+                                         LOAD_LIBRARY_AS_DATAFILE);
+    const HMODULE system = found != nullptr
+                               ? found
+                               : LoadLibraryExA(name.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (system == nullptr) missing += (missing.empty() ? "" : ", ") + name;
+    if (system != nullptr) FreeLibrary(system);
+  }
+  FreeLibrary(image);
+  return missing;
+}
+
+std::string lastLoadError(const std::string& path) {
+  const DWORD error = GetLastError();
+  const std::string text = systemText(error);
+  if (error == ERROR_MOD_NOT_FOUND && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    const std::string missing = missingImports(path);
+    if (!missing.empty()) return text + ": it needs " + missing + ", which cannot be found";
+  }
+  if (error == ERROR_BAD_EXE_FORMAT) {
+    return text + ": it is not a Windows DLL built for this architecture (" +
+           (sizeof(void*) == 8 ? "x64" : "x86") + ")";
+  }
+  return text;
+}
 #else
 constexpr char kPluginFile[] = "osterfell.so";
 std::string executablePath() {
@@ -38,7 +89,7 @@ std::string executablePath() {
 void* openModule(const std::string& path) { return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL); }
 void* findSymbol(void* handle, const char* name) { return dlsym(handle, name); }
 void closeModule(void* handle) { dlclose(handle); }
-std::string lastLoadError() {
+std::string lastLoadError(const std::string&) {
   const char* message = dlerror();
   return message != nullptr ? message : "unknown error";
 }
@@ -81,7 +132,7 @@ bool DriverModule::load(const std::string& path, std::string& error) {
   unload();
   void* handle = openModule(path);
   if (handle == nullptr) {
-    error = "cannot load driver " + path + ": " + lastLoadError();
+    error = "cannot load driver " + path + ": " + lastLoadError(path);
     return false;
   }
   DriverEntryPoints found;
