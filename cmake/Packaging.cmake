@@ -1,19 +1,21 @@
-# What a Linux installation gets besides the binaries: man pages made from the tools' own --help
-# and --version, bash completion, the copyright and changelog; and the relocatable .tar.gz.
+# What a Linux installation gets besides the binaries: man pages made from the tools' own --help,
+# bash completion, the copyright and changelog; and the relocatable .tar.gz.
 
-# Man pages: help2man runs the tools just built, so a page never says other than --help.
-find_program(HELP2MAN help2man REQUIRED)
+# Man pages made from the tools' own --help (by help_to_man, built for this machine), so a page
+# never says other than the help; NAME, FILES and SEE ALSO come from a small file per tool.
+add_executable(help_to_man ${PROJECT_SOURCE_DIR}/packaging/help_to_man.cpp)
+zephlor_warnings(help_to_man)
 set(man_pages)
 foreach(tool zephlorctl zephlor-sim)
   set(page ${CMAKE_BINARY_DIR}/man/${tool}.1)
+  configure_file(${PROJECT_SOURCE_DIR}/packaging/${tool}.man.in ${CMAKE_BINARY_DIR}/man/${tool}.man
+                 @ONLY)
   add_custom_command(
     OUTPUT ${page}.gz
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
-    COMMAND ${HELP2MAN} --no-info --no-discard-stderr --section=1
-            --include=${PROJECT_SOURCE_DIR}/packaging/${tool}.h2m --output=${page}
-            $<TARGET_FILE:${tool}>
+    COMMAND help_to_man $<TARGET_FILE:${tool}> ${PROJECT_VERSION} ${CMAKE_BINARY_DIR}/man/${tool}.man
+            > ${page}
     COMMAND gzip -9nf ${page}
-    DEPENDS ${tool} ${PROJECT_SOURCE_DIR}/packaging/${tool}.h2m
+    DEPENDS help_to_man ${tool} ${CMAKE_BINARY_DIR}/man/${tool}.man
     COMMENT "Man page of ${tool}")
   list(APPEND man_pages ${page}.gz)
 endforeach()

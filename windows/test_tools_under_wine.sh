@@ -159,6 +159,16 @@ check "saved within a second" 0 "thermostat 1 2 3 = -40" \
 check "the state file held" 11 "in use" "$wine" "$bin/zephlor-sim.exe" --tcp 0 --state plant.txt
 cd - >/dev/null
 
+# Help for Windows: its own devices and file names, only what the Windows simulator can do.
+check "zephlorctl.exe's help names COM ports" 0 "zephlorctl --device COM7 read" \
+  "${ctl[@]}" --help
+check "and the DLL" 0 "osterfell.dll beside zephlorctl" "${ctl[@]}" --help
+check "and no Linux device" 1 "" bash -c "'$wine' '$bin/zephlorctl.exe' --help | grep /dev/tty"
+check "zephlor-sim.exe offers no pseudo-terminal" 1 "" \
+  bash -c "'$wine' '$bin/zephlor-sim.exe' --help | grep -e --pty -e --stdio"
+check "zephlor-sim.exe without a place to listen says where it can" 2 "--device COMn" \
+  "$wine" "$bin/zephlor-sim.exe"
+
 # A plug-in that cannot load says why: a DLL it needs that is missing, or the wrong kind of file.
 mkdir -p "$work/lonely" "$work/foreign"
 cp "$bin/zephlorctl.exe" "$bin/osterfell.dll" "$work/lonely/"

@@ -10,6 +10,7 @@
 
 #include "help.h"
 #include "verb_steps.h"
+#include "zephlor_io/console.h"
 #include "zephlor_io/serial_port.h"
 #include "zephlor_io/stop_request.h"
 #include "zephlor_text/timestamp.h"
@@ -189,6 +190,39 @@ class ReplyTimes {
   std::chrono::microseconds greatest_{0};
 };
 
+// While a poll writes its records to a file, a line on the terminal tells how it goes: samples,
+// failed reads, the last reply time. Redrawn at most 4 times a second, cleared at the end and
+// before any other message; never shown when standard error is not a terminal.
+class StatusLine {
+ public:
+  StatusLine(bool shown, std::ostream& err) : shown_(shown), err_(err) {}
+  ~StatusLine() { clear(); }
+
+  void show(long long samples, long long failed, std::chrono::microseconds lastReply) {
+    const auto now = std::chrono::steady_clock::now();
+    if (!shown_ || now - drawn_ < std::chrono::milliseconds(250)) return;
+    drawn_ = now;
+    const std::string text = "poll: " + std::to_string(samples) + " samples, " +
+                             std::to_string(failed) + " reads failed, last reply " +
+                             text::formatMilliseconds(lastReply);
+    err_ << "\r" << text << std::string(text.size() < width_ ? width_ - text.size() : 0, ' ')
+         << "\r" << std::flush;
+    width_ = text.size();
+  }
+  void clear() {
+    if (width_ == 0) return;
+    err_ << "\r" << std::string(width_, ' ') << "\r" << std::flush;
+    width_ = 0;
+    drawn_ = {};
+  }
+
+ private:
+  bool shown_;
+  std::ostream& err_;
+  size_t width_ = 0;
+  std::chrono::steady_clock::time_point drawn_;
+};
+
 // What a poll saw, told on standard error at its end.
 class PollSummary {
  public:
@@ -198,16 +232,21 @@ class PollSummary {
     if (outcome.code == kSuccess && !outcome.request.empty()) replyTimes_.add(outcome.replyTime);
   }
   void sampled() { ++samples_; }
+  long long samples() const { return samples_; }
+  long long failedReads() const {
+    long long failed = 0;
+    for (const auto& kind : failures_) failed += static_cast<long long>(kind.second);
+    return failed;
+  }
   void overran() { ++overruns_; }
   void lostToADownLine() { ++lost_; }
   void reconnected() { ++reconnects_; }
 
   void tell(std::ostream& err) {
     err << "zephlorctl: poll: " << samples_ << " sample" << (samples_ == 1 ? "" : "s");
-    size_t failed = 0;
+    const long long failed = failedReads();
     std::string kinds;
     for (const auto& [code, count] : failures_) {
-      failed += count;
       kinds += (kinds.empty() ? "" : ", ") + std::to_string(count) + " " + failureName(code);
     }
     err << ", " << reads_ << " read" << (reads_ == 1 ? "" : "s") << ", " << failed
@@ -263,6 +302,10 @@ namespace steps {
 ExitCode runPoll(const Command& command, Session& session, std::ostream& out, std::ostream& err) {
   ExitCode result = kSuccess;
   PollSummary summary;
+  StatusLine status(
+      session.results().toFile() && !session.results().quiet() && io::standardErrorIsTerminal(),
+      err);
+  std::chrono::microseconds lastReply{0};
   const auto reconnectPause =
       std::max<std::chrono::milliseconds>(command.interval, std::chrono::seconds(1));
   std::chrono::steady_clock::time_point lastReconnect;
@@ -285,6 +328,7 @@ ExitCode runPoll(const Command& command, Session& session, std::ostream& out, st
       if (reopened.code == kSuccess) {
         lineDown.clear();
         summary.reconnected();
+        status.clear();
         err << "zephlorctl: poll: the line is back" << std::endl;
       }
     }
@@ -299,7 +343,11 @@ ExitCode runPoll(const Command& command, Session& session, std::ostream& out, st
         outcome = readItem(session, item, shown);
         if (io::stopRequested()) break;
         summary.add(outcome);
-        if (outcome.code != kSuccess) result = report(outcome, err);
+        if (outcome.code == kSuccess) lastReply = outcome.replyTime;
+        if (outcome.code != kSuccess) {
+          status.clear();
+          result = report(outcome, err);
+        }
         if (outcome.code == kDeviceError && command.options.reconnect) {
           lineDown = outcome.message.substr(item.describe().size() + 2);  // without the item
           lastReconnect = std::chrono::steady_clock::now();
@@ -318,8 +366,10 @@ ExitCode runPoll(const Command& command, Session& session, std::ostream& out, st
     } else {
       out << line << std::endl;
     }
+    status.show(summary.samples(), summary.failedReads(), lastReply);
     if (!out || (result == kDeviceError && !command.options.reconnect)) break;
   }
+  status.clear();
   if (!session.results().quiet()) summary.tell(err);
   if (!out) return kOutputFailed;  // told by execute()
   return io::stopRequested() ? stoppedExitCode() : result;

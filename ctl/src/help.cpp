@@ -2,6 +2,8 @@
 
 #include "verbs.h"
 
+#include "zephlor_host/driver_module.h"
+#include "zephlor_io/platform_facts.h"
 #include "zephlor_io/serial_port.h"
 #include "zephlor_text/exit_codes.h"
 #include "zephlor_text/help_rows.h"
@@ -10,6 +12,8 @@
 namespace zephlor::ctl {
 
 std::string helpText() {
+  const io::PlatformFacts& platform = io::platformFacts();
+  const std::string device = platform.serialDevice;
   return R"(Usage: zephlorctl [OPTIONS] COMMAND [ARGUMENTS]
 
 Talks to a Zephlor controller through the osterfell driver plug-in, exactly as the host
@@ -23,15 +27,19 @@ Items: a kind followed by its address numbers (each 0 to 255):
 )" + text::itemCatalogueHelp() +
          R"(
 The line:
-  -d, --device PATH         serial device of the controller line (COM7 or \\.\COM12 on
-                            Windows), opened raw 8N1 for zephlorctl alone and given back with
-                            its settings on exit; or a serial device server on the network:
-                            tcp:HOST:PORT (or socket://HOST:PORT) for its raw TCP port, whose
-                            connection carries the line's bytes, or rfc2217:HOST:PORT (or
-                            rfc2217://HOST:PORT) for its telnet port with the COM-PORT-OPTION of
-                            RFC 2217, which also takes --baud; connected and set up within
-                            --timeout, every address of HOST tried in turn, PORT 1 to 65535
 )" +
+         text::helpRow("-d, --device PATH",
+                       std::string("serial device of the controller line (") +
+                           platform.serialDeviceAbout +
+                           "), opened raw 8N1 for zephlorctl alone and given back with "
+                           "its settings on exit; or a serial device server on the "
+                           "network: tcp:HOST:PORT (or socket://HOST:PORT) for its raw "
+                           "TCP port, whose connection carries the line's bytes, or "
+                           "rfc2217:HOST:PORT (or rfc2217://HOST:PORT) for its telnet "
+                           "port with the COM-PORT-OPTION of RFC 2217, which also "
+                           "takes --baud; connected and set up within --timeout, every "
+                           "address of HOST tried in turn, PORT 1 to 65535",
+                       28) +
          text::helpRow("-b, --baud N",
                        io::supportedBauds() +
                            " (default 9600); not with tcp:, whose speed the device server sets",
@@ -76,10 +84,13 @@ Results:
                             --strict names the default
 
 Other:
-  --driver PATH             the plug-in to load (default: osterfell.so, on Windows
-                            osterfell.dll, beside zephlorctl, or where it is installed); a bare
-                            file name is one in the working directory
-  --trace                   show every line sent and received, CR and LF made visible, with
+)" +
+         text::helpRow("--driver PATH",
+                       std::string("the plug-in to load (default: ") + host::pluginFileName() +
+                           " beside zephlorctl, or where it is installed); a bare file "
+                           "name is one in the working directory",
+                       28) +
+         R"(  --trace                   show every line sent and received, CR and LF made visible, with
                             the time since the line was opened (on standard error)
   --version, -V             zephlorctl's version
   --help, -h                this text
@@ -97,10 +108,11 @@ or a stop end it at once.
 
 Examples:
   zephlorctl --sim info
-  zephlorctl --device /dev/ttyUSB0 read station-level 1 2 3
-  zephlorctl --device /dev/ttyUSB0 --trace write thermostat 1 2 3 -5
-  zephlorctl --device /dev/ttyUSB0 poll led 1 2 3 switch 1 2 3 --interval 500 --count 10
-  zephlorctl --device tcp:192.0.2.7:4001 --format csv --output levels.csv \
+)" + "  zephlorctl --device " +
+         device + " read station-level 1 2 3\n" + "  zephlorctl --device " + device +
+         " --trace write thermostat 1 2 3 -5\n" + "  zephlorctl --device " + device +
+         " poll led 1 2 3 switch 1 2 3 --interval 500 --count 10\n" +
+         R"(  zephlorctl --device tcp:192.0.2.7:4001 --format csv --output levels.csv \
       poll station-level 1 2 3 --interval 1000
 )";
 }

@@ -43,6 +43,8 @@ class Results {
   bool machineReadable() const { return format_ != Format::kText; }
   // --quiet: values alone in the text, and no summaries.
   bool quiet() const { return quiet_; }
+  // Whether the records go to a file (--output) rather than to the terminal.
+  bool toFile() const { return file_ != nullptr; }
   std::ostream& text() { return out_; }
 
   // The columns the records of this run may have, in order: the CSV header. Records fill those

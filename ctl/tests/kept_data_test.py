@@ -8,6 +8,7 @@ line per failure and "N passed, M failed".
 """
 import contextlib
 import os
+import pty
 import resource
 import signal
 import socket
@@ -100,6 +101,22 @@ check("--append keeps one header", lines[0].startswith("time,") and
 run = ctl("--sim", "--format", "json", "run", "-", stdin="fault drop\nread led 1 2 3\nfault none\n")
 check("fault notes stay out of the records", run.stdout.count("\n") == 1 and
       run.stdout.startswith("{") and "simulator faults" in run.stderr, run.stdout)
+# A status line while a poll writes to a file, on a terminal only.
+terminal, terminal_end = pty.openpty()
+subprocess.run([CTL, "--sim", "--format", "csv", "--output", output, "poll", "led", "1", "2", "3",
+                "--interval", "100", "--count", "8"], stdout=subprocess.DEVNULL,
+               stderr=terminal_end, timeout=LIMIT)
+os.close(terminal_end)
+shown = b""
+with contextlib.suppress(OSError):
+    while chunk := os.read(terminal, 4096):
+        shown += chunk
+os.close(terminal)
+piped = ctl("--sim", "--format", "csv", "--output", output, "poll", "led", "1", "2", "3",
+            "--interval", "100", "--count", "8")
+check("a status line on a terminal, and not elsewhere",
+      b"\rpoll: " in shown and b"reads failed, last reply" in shown and
+      "last reply" not in piped.stderr, (shown, piped.stderr))
 run = ctl("--sim", "poll", "led", "1", "2", "3", "--interval", "0", "--count", "20")
 check("--interval 0 counts no overrun", run.returncode == 0 and "20 samples, 20 reads, 0 reads failed, 0 overruns"
       in run.stderr, run.stderr)

@@ -50,14 +50,14 @@ std::string missingImports(const std::string& path) {
       nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
   const std::string folder = path.substr(0, path.find_last_of("/\\") + 1);
   std::string missing;
-  for (auto* entry = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+  for (auto* entry =
+           reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
        imports.VirtualAddress != 0 && entry->Name != 0; ++entry) {
     const std::string name = reinterpret_cast<const char*>(base + entry->Name);
-    const HMODULE found = LoadLibraryExA((folder + name).c_str(), nullptr,
-                                         LOAD_LIBRARY_AS_DATAFILE);
-    const HMODULE system = found != nullptr
-                               ? found
-                               : LoadLibraryExA(name.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    const HMODULE found =
+        LoadLibraryExA((folder + name).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    const HMODULE system =
+        found != nullptr ? found : LoadLibraryExA(name.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     if (system == nullptr) missing += (missing.empty() ? "" : ", ") + name;
     if (system != nullptr) FreeLibrary(system);
   }
@@ -104,6 +104,8 @@ std::vector<std::string> defaultPluginPaths() {
       folderEnd == std::string::npos ? "" : executable.substr(0, folderEnd + 1);
   return {folder + kPluginFile, folder + ZEPHLOR_INSTALLED_PLUGIN_FOLDER + "/" + kPluginFile};
 }
+
+const char* pluginFileName() { return kPluginFile; }
 
 std::string defaultPluginPath() {
   const std::vector<std::string> candidates = defaultPluginPaths();

@@ -9,7 +9,9 @@ namespace {
 
 int unavailable(const char* what) {
   std::cerr << "zephlor-sim: " << what
-            << " is not available on Windows; serve a COM port with --device COMn" << std::endl;
+            << " is not available on Windows; serve a COM port with --device COMn, or TCP with "
+               "--tcp [ADDRESS:]PORT or --rfc2217 [ADDRESS:]PORT"
+            << std::endl;
   return kUsage;
 }
 

@@ -3,6 +3,7 @@
 #include <set>
 
 #include "zephlor_cli/options.h"
+#include "zephlor_io/platform_facts.h"
 #include "zephlor_io/serial_port.h"
 #include "zephlor_text/exit_codes.h"
 #include "zephlor_text/help_rows.h"
@@ -12,22 +13,35 @@
 namespace zephlor::sim {
 
 std::string simUsage() {
+  const io::PlatformFacts& platform = io::platformFacts();
+  // Pseudo-terminals and standard I/O only where the platform has them.
+  const std::string terminals =
+      platform.pseudoTerminals
+          ? "  --pty               create a pseudo-terminal and print its device path on the first "
+            "line of\n"
+            "                      standard output (the default)\n"
+            "  --link PATH         with --pty: also make PATH a symbolic link to the device; PATH "
+            "may be an\n"
+            "                      old link, but nothing else that exists\n"
+          : "";
   return R"(Usage: zephlor-sim [OPTIONS]
 
 A model of the Zephlor controller. It answers the fifteen request lines of the protocol, keeps
 every value it is sent, and can inject line faults for testing hosts.
 
-Where it listens (one of; on Windows --device, such as --device COM8, or --tcp):
-  --pty               create a pseudo-terminal and print its device path on the first line of
-                      standard output (the default)
-  --link PATH         with --pty: also make PATH a symbolic link to the device; PATH may be an
-                      old link, but nothing else that exists
-  --device PATH       serve an existing serial device, raw 8N1, held for the simulator alone
-)" +
+Where it listens (one of)" +
+         std::string(platform.pseudoTerminals ? ")" : "; one must be given)") + ":\n" + terminals +
+         text::helpRow("--device PATH",
+                       std::string("serve an existing serial device (such as ") +
+                           platform.simulatorDevice + "), raw 8N1, held for the simulator alone",
+                       22) +
          text::helpRow("--baud N", "speed of --device: " + io::supportedBauds() + " (default 9600)",
                        22) +
-         R"(  --stdio             read requests from standard input, write replies to standard output
-  --tcp [ADDRESS:]PORT
+         (platform.pseudoTerminals
+              ? "  --stdio             read requests from standard input, write replies to "
+                "standard output\n"
+              : "") +
+         R"(  --tcp [ADDRESS:]PORT
                       serve TCP, as a serial device server does (ADDRESS 127.0.0.1 unless
                       given, PORT 0 for any free one), and print tcp:ADDRESS:PORT on the first
                       line; every connection is a line of its own, all with one controller.
@@ -63,9 +77,14 @@ Other:
   --version, -V       the simulator's version
   --help, -h          this text
 
-It runs until interrupted or, with --stdio, until its input ends. A request line that is not one
-of the controller's gets no reply, and neither does a line longer than any request. A reply the
-line cannot take at once (nobody reads it) is dropped, as on a line without flow control.
+)" +
+         std::string(platform.pseudoTerminals
+                         ? "It runs until interrupted or, with --stdio, until its input ends."
+                         : "It runs until interrupted.") +
+         R"(
+A request line that is not one of the controller's gets no reply, and neither does a line
+longer than any request. A reply the line cannot take at once (nobody reads it) is dropped, as
+on a line without flow control.
 
 Exit status:
 )" + text::exitCodeHelp(true);

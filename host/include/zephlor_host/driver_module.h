@@ -16,6 +16,8 @@ namespace zephlor::host {
 std::vector<std::string> defaultPluginPaths();
 // The first of those that exists, or else the first, for the load failure to name.
 std::string defaultPluginPath();
+// The plug-in's file name on this platform: osterfell.so, or osterfell.dll on Windows.
+const char* pluginFileName();
 
 // Owns one loaded instance of the plug-in; unloading it discards the driver-wide values.
 class DriverModule {

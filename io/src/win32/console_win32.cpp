@@ -1,3 +1,5 @@
+#include <windows.h>
+
 #include <fcntl.h>
 #include <io.h>
 
@@ -8,5 +10,10 @@
 namespace zephlor::io {
 
 void makeStandardOutputBinary() { _setmode(_fileno(stdout), _O_BINARY); }
+
+bool standardErrorIsTerminal() {
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
 
 }  // namespace zephlor::io

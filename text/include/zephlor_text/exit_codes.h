@@ -35,7 +35,7 @@ struct ExitCodeMeaning {
 // clang-format off
 inline constexpr ExitCodeMeaning kExitCodeMeanings[] = {
     {kSuccess, "success",
-     "stopped by a signal, or standard input ended (--stdio)"},
+     "stopped (a signal, Ctrl-C), or standard input ended"},
     {kScriptExpectationUnmet, "a script line marked ! did not fail", nullptr},
     {kUsage, "the command line or a script line is wrong (nothing was sent)",
      "the command line or the state file is wrong"},

@@ -1,0 +1,11 @@
+#include "zephlor_io/platform_facts.h"
+
+namespace zephlor::io {
+
+const PlatformFacts& platformFacts() {
+  static constexpr PlatformFacts kFacts{"COM7", "such as COM7, or \\\\.\\COM12 above COM9", "COM8",
+                                        false};
+  return kFacts;
+}
+
+}  // namespace zephlor::io
