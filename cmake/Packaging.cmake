@@ -22,10 +22,14 @@ endforeach()
 add_custom_target(man_pages ALL DEPENDS ${man_pages})
 install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
-foreach(tool zephlorctl zephlor-sim)
-  install(FILES ${PROJECT_SOURCE_DIR}/packaging/zephlor.bash-completion
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME ${tool})
-endforeach()
+# One completion file for both tools: bash-completion looks it up by the command's name, so
+# zephlor-sim's is a link to zephlorctl's.
+set(completions ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/zephlor.bash-completion DESTINATION ${completions}
+        RENAME zephlorctl)
+file(CREATE_LINK zephlorctl ${CMAKE_BINARY_DIR}/zephlor-sim-completion SYMBOLIC)
+install(FILES ${CMAKE_BINARY_DIR}/zephlor-sim-completion DESTINATION ${completions}
+        RENAME zephlor-sim)
 
 # Debian wants the copyright and a compressed changelog in the package's documentation folder.
 set(documentation ${CMAKE_INSTALL_DATADIR}/doc/zephlor)

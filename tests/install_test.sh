@@ -105,6 +105,10 @@ expect "completion of a command" "read" bash -c \
   "source '$prefix/share/bash-completion/completions/zephlorctl'; COMP_WORDS=(zephlorctl --sim re); COMP_CWORD=2; _zephlorctl; echo \"\${COMPREPLY[*]}\""
 expect "completion of an item" "station-level" bash -c \
   "source '$prefix/share/bash-completion/completions/zephlorctl'; COMP_WORDS=(zephlorctl read sta); COMP_CWORD=2; _zephlorctl; echo \"\${COMPREPLY[*]}\""
+expect "completion of --device=PATH" "/dev/ptmx" bash -c \
+  "source '$prefix/share/bash-completion/completions/zephlorctl'; COMP_WORDS=(zephlorctl --device = /dev/ptm); COMP_CWORD=3; _zephlorctl; echo \"\${COMPREPLY[*]}\""
+expect "one completion file, linked for zephlor-sim" "zephlorctl" \
+  readlink "$prefix/share/bash-completion/completions/zephlor-sim"
 
 # The Debian packages, built as Debian builds them (dpkg-buildpackage, debhelper) from a copy of
 # the source, and checked with dpkg-deb and lintian at its pedantic level.

@@ -163,7 +163,8 @@ cd - >/dev/null
 check "zephlorctl.exe's help names COM ports" 0 "zephlorctl --device COM7 read" \
   "${ctl[@]}" --help
 check "and the DLL" 0 "osterfell.dll beside zephlorctl" "${ctl[@]}" --help
-check "and no Linux device" 1 "" bash -c "'$wine' '$bin/zephlorctl.exe' --help | grep /dev/tty"
+check "and no Linux device or signal" 1 "" \
+  bash -c "'$wine' '$bin/zephlorctl.exe' --help | grep -e /dev/tty -e SIGTERM"
 check "zephlor-sim.exe offers no pseudo-terminal" 1 "" \
   bash -c "'$wine' '$bin/zephlor-sim.exe' --help | grep -e --pty -e --stdio"
 check "zephlor-sim.exe without a place to listen says where it can" 2 "--device COMn" \

@@ -4,11 +4,12 @@
 
 namespace zephlor::text {
 
-std::string exitCodeHelp(bool simulator) {
+std::string exitCodeHelp(bool simulator, const std::string& stops) {
   std::string help;
   for (const ExitCodeMeaning& meaning : kExitCodeMeanings) {
     const char* text = simulator ? meaning.simulator : meaning.zephlorctl;
     if (text == nullptr) continue;
+    if (meaning.code == kStoppedBySignal && !stops.empty()) text = stops.c_str();
     const std::string label = meaning.code == kStoppedBySignal
                                   ? "130, 143"
                                   : std::to_string(static_cast<int>(meaning.code));

@@ -9,6 +9,7 @@ struct PlatformFacts {
   const char* serialDeviceAbout;  // how the platform names its serial devices
   const char* simulatorDevice;    // an example for zephlor-sim --device
   bool pseudoTerminals;           // the simulator can make one, or serve standard I/O
+  const char* stops;              // what ends a tool with 130 or 143
 };
 
 const PlatformFacts& platformFacts();

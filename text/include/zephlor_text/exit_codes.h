@@ -59,13 +59,13 @@ inline constexpr ExitCodeMeaning kExitCodeMeanings[] = {
     {kOutputFailed, "the results could not be written (a closed pipe, a full disk)",
      "the state file cannot be kept (not a regular file, not writable, unreadable) or could not "
      "be saved"},
-    {kStoppedBySignal, "stopped by SIGINT (Ctrl-C) or SIGTERM (129: SIGHUP), whatever was under "
-                       "way", nullptr},
+    // The platform says what stops a tool (io::PlatformFacts::stops).
+    {kStoppedBySignal, "stopped, whatever was under way", nullptr},
 };
 // clang-format on
 
-// The exit status section of a tool's --help.
-std::string exitCodeHelp(bool simulator);
+// The exit status section of a tool's --help; `stops` tells what a stop is on this platform.
+std::string exitCodeHelp(bool simulator, const std::string& stops);
 
 }  // namespace text
 }  // namespace zephlor
