@@ -97,28 +97,14 @@ class Page {
     close();
     std::cout << ".SS " << roff(name) << "\n";
   }
-  void paragraph(const std::string& text) {
-    if (state_ != State::kParagraph) {
-      close();
-      std::cout << ".PP\n";
-      state_ = State::kParagraph;
-    }
-    std::cout << roff(text) << "\n";
-  }
+  void paragraph(const std::string& text) { inBlock(State::kParagraph, ".PP\n", text); }
   void row(const std::string& label) {
     close();
     std::cout << ".TP\n.B " << roff(label) << "\n";
     state_ = State::kRow;
   }
   void rowText(const std::string& text) { std::cout << roff(text) << "\n"; }
-  void literal(const std::string& text) {
-    if (state_ != State::kLiteral) {
-      close();
-      std::cout << ".PP\n.nf\n";
-      state_ = State::kLiteral;
-    }
-    std::cout << roff(text) << "\n";
-  }
+  void literal(const std::string& text) { inBlock(State::kLiteral, ".PP\n.nf\n", text); }
   void close() {
     if (state_ == State::kLiteral) std::cout << ".fi\n";
     state_ = State::kNone;
@@ -128,6 +114,17 @@ class Page {
 
  private:
   enum class State { kNone, kParagraph, kRow, kLiteral };
+
+  // A line of a block of running text or of a literal one, which `opening` starts.
+  void inBlock(State block, const char* opening, const std::string& text) {
+    if (state_ != block) {
+      close();
+      std::cout << opening;
+      state_ = block;
+    }
+    std::cout << roff(text) << "\n";
+  }
+
   State state_ = State::kNone;
   std::string section_;
 };
