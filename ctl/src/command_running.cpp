@@ -1,7 +1,6 @@
 // Running zephlorctl's commands on a session: the transactions, what they print, and how their
 // outcome becomes the exit status.
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -9,6 +8,7 @@
 #include <map>
 
 #include "help.h"
+#include "zephlor_host/reply_times.h"
 #include "verb_steps.h"
 #include "zephlor_io/console.h"
 #include "zephlor_io/serial_port.h"
@@ -152,44 +152,6 @@ ExitCode runWrite(const Command& command, Session& session, std::ostream& out, s
 
 namespace {
 
-// Reply times of a poll that may run for months, in fixed memory: the least, the greatest, and
-// a histogram of 2 % wide bins for the median.
-class ReplyTimes {
- public:
-  void add(std::chrono::microseconds time) {
-    least_ = count_ == 0 ? time : std::min(least_, time);
-    greatest_ = std::max(greatest_, time);
-    ++bins_[binOf(time)];
-    ++count_;
-  }
-  long long count() const { return count_; }
-  std::chrono::microseconds least() const { return least_; }
-  std::chrono::microseconds greatest() const { return greatest_; }
-  // The middle of the median's bin, within the times seen: exact to 2 %.
-  std::chrono::microseconds median() const {
-    long long seen = 0;
-    size_t bin = 0;
-    while (bin + 1 < bins_.size() && (seen += bins_[bin]) <= count_ / 2) ++bin;
-    const double middle = std::pow(kGrowth, static_cast<double>(bin) + 0.5);
-    const auto time = std::chrono::microseconds(static_cast<long long>(middle));
-    return std::clamp(time, least_, greatest_);
-  }
-
- private:
-  static constexpr double kGrowth = 1.02;
-  static size_t binOf(std::chrono::microseconds time) {
-    const double micros = std::max(1.0, static_cast<double>(time.count()));
-    return std::min(kBins - 1, static_cast<size_t>(std::log(micros) / std::log(kGrowth)));
-  }
-  // 1.02^1200 microseconds is some 5 hours, beyond any reply timeout.
-  static constexpr size_t kBins = 1200;
-
-  std::array<long long, kBins> bins_{};
-  long long count_ = 0;
-  std::chrono::microseconds least_{0};
-  std::chrono::microseconds greatest_{0};
-};
-
 // While a poll writes its records to a file, a line on the terminal tells how it goes: samples,
 // failed reads, the last reply time. Redrawn at most 4 times a second, cleared at the end and
 // before any other message; never shown when standard error is not a terminal.
@@ -287,7 +249,7 @@ class PollSummary {
   long long lost_ = 0;
   long long reconnects_ = 0;
   std::map<ExitCode, size_t> failures_;
-  ReplyTimes replyTimes_;
+  host::ReplyTimes replyTimes_;
 };
 
 }  // namespace

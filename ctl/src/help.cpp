@@ -102,7 +102,7 @@ Environment:
                             only commands that use the line
 
 Exit status:
-)" + text::exitCodeHelp(false, platform.stops) +
+)" + text::exitCodeHelp(text::Tool::kZephlorctl, platform.stops) +
          R"(A poll or script ends with the status of its last failure; a failed line, unwritable results
 or a stop end it at once.
 

@@ -1,30 +1,12 @@
-// Items as a person names them on the command line: a kind name followed by its address numbers,
-// such as "station-level 1 2 3".
+// zephlorctl's items are the host's: a kind name and its address numbers.
 #pragma once
 
-#include <array>
-#include <optional>
-#include <string>
-#include <vector>
-
-#include "osterfell/host_records.h"
-#include "zephlor_text/item_catalogue.h"
+#include "zephlor_host/item_names.h"
 
 namespace zephlor::ctl {
 
-using KindInfo = text::ItemKindInfo;
-
-struct Item {
-  const KindInfo* kind = nullptr;
-  std::array<unsigned char, 4> addresses{};
-
-  IA address() const;            // the host's item address record
-  std::string describe() const;  // the name and address numbers, as typed
-};
-
-// Reads one item from `words` starting at `at`, which it advances past the item. On failure
-// returns nothing and says why in `error`.
-std::optional<Item> parseItem(const std::vector<std::string>& words, size_t& at,
-                              std::string& error);
+using host::Item;
+using host::KindInfo;
+using host::parseItem;
 
 }  // namespace zephlor::ctl

@@ -87,7 +87,7 @@ longer than any request. A reply the line cannot take at once (nobody reads it) 
 on a line without flow control.
 
 Exit status:
-)" + text::exitCodeHelp(true, platform.stops);
+)" + text::exitCodeHelp(text::Tool::kSimulator, platform.stops);
 }
 
 namespace {

@@ -4,10 +4,12 @@
 
 namespace zephlor::text {
 
-std::string exitCodeHelp(bool simulator, const std::string& stops) {
+std::string exitCodeHelp(Tool tool, const std::string& stops) {
   std::string help;
   for (const ExitCodeMeaning& meaning : kExitCodeMeanings) {
-    const char* text = simulator ? meaning.simulator : meaning.zephlorctl;
+    const char* text = tool == Tool::kSimulator ? meaning.simulator
+                       : tool == Tool::kGateway ? meaning.gateway
+                                                : meaning.zephlorctl;
     if (text == nullptr) continue;
     if (meaning.code == kStoppedBySignal && !stops.empty()) text = stops.c_str();
     const std::string label = meaning.code == kStoppedBySignal

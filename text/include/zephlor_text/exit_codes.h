@@ -1,5 +1,5 @@
-// What the tools' exit status tells a person, one cause per number; zephlorctl and zephlor-sim
-// share the numbers they both can end with. The help of both tools is made from the table below.
+// What the tools' exit status tells a person, one cause per number; the tools share the numbers
+// they can all end with. The help of each tool is made from the table below.
 #pragma once
 
 #include <string>
@@ -20,52 +20,66 @@ enum ExitCode : int {
   kWriteNotConfirmed = 10,      // the controller's echo does not confirm the value written
   kDeviceInUse = 11,            // another program holds the device or file
   kOutputFailed = 12,           // the results or the state could not be written
+  kConfigUnreadable = 13,       // the gateway's configuration or password file cannot be read
+  kBrokerRefused = 14,          // the MQTT broker refused the gateway's connection
   kStoppedBySignal = 128,       // plus the signal's number: 130 for SIGINT, 143 for SIGTERM
 };
 
 namespace text {
+
+enum class Tool { kZephlorctl, kSimulator, kGateway };
 
 // Each status as each tool's help tells it; null where the tool never ends with it.
 struct ExitCodeMeaning {
   ExitCode code;
   const char* zephlorctl;
   const char* simulator;
+  const char* gateway;
 };
 
 // clang-format off
 inline constexpr ExitCodeMeaning kExitCodeMeanings[] = {
     {kSuccess, "success",
-     "stopped (a signal, Ctrl-C), or standard input ended"},
-    {kScriptExpectationUnmet, "a script line marked ! did not fail", nullptr},
+     "stopped (a signal, Ctrl-C), or standard input ended",
+     "stopped (a signal, Ctrl-C), or --check found the configuration sound"},
+    {kScriptExpectationUnmet, "a script line marked ! did not fail", nullptr, nullptr},
     {kUsage, "the command line or a script line is wrong (nothing was sent)",
-     "the command line or the state file is wrong"},
-    {kDriverUnavailable, "the driver plug-in cannot be loaded or lacks an entry point", nullptr},
-    {kDeviceNotFound, "the device does not exist", "the device does not exist"},
-    {kDevicePermission, "no permission to open the device", "no permission to open the device"},
+     "the command line or the state file is wrong",
+     "the command line or the configuration is wrong (nothing connected)"},
+    {kDriverUnavailable, "the driver plug-in cannot be loaded or lacks an entry point", nullptr,
+     "the driver plug-in cannot be loaded or lacks an entry point"},
+    {kDeviceNotFound, "the device does not exist", "the device does not exist", nullptr},
+    {kDevicePermission, "no permission to open the device", "no permission to open the device",
+     nullptr},
     {kDeviceError, "the device is not a serial line, or the line failed while in use (a hang-up, "
                    "or sending did not finish within the timeout)",
-     "the device, pseudo-terminal or listening socket failed"},
+     "the device, pseudo-terminal or listening socket failed", nullptr},
     {kNoReply, "no whole reply within the timeout (nothing, or an incomplete reply without its "
-               "line end)", nullptr},
+               "line end)", nullptr, nullptr},
     {kReplyRefused, "the reply was refused by the driver's frame check (too short, or not R..#)",
-     nullptr},
+     nullptr, nullptr},
     {kReplyNotParsed, "the reply is no answer to the request: over 256 bytes before its line "
                       "end, for another item (mnemonic or echoed address numbers), a field that "
-                      "is not wholly a number, or not parsed by the driver", nullptr},
-    {kWriteNotConfirmed, "the controller did not confirm a write", nullptr},
+                      "is not wholly a number, or not parsed by the driver", nullptr, nullptr},
+    {kWriteNotConfirmed, "the controller did not confirm a write", nullptr, nullptr},
     {kDeviceInUse, "the device, or the --output file, is in use by another program (nothing was "
                    "sent)",
-     "the device or the state file is in use by another program"},
+     "the device or the state file is in use by another program", nullptr},
     {kOutputFailed, "the results could not be written (a closed pipe, a full disk)",
      "the state file cannot be kept (not a regular file, not writable, unreadable) or could not "
-     "be saved"},
+     "be saved",
+     "with --dry-run: standard output could not be written (a closed pipe)"},
+    {kConfigUnreadable, nullptr, nullptr,
+     "the configuration, its password file or a TLS file cannot be read"},
+    {kBrokerRefused, nullptr, nullptr,
+     "the broker refused the connection (user name, password, client id or TLS)"},
     // The platform says what stops a tool (io::PlatformFacts::stops).
-    {kStoppedBySignal, "stopped, whatever was under way", nullptr},
+    {kStoppedBySignal, "stopped, whatever was under way", nullptr, nullptr},
 };
 // clang-format on
 
 // The exit status section of a tool's --help; `stops` tells what a stop is on this platform.
-std::string exitCodeHelp(bool simulator, const std::string& stops);
+std::string exitCodeHelp(Tool tool, const std::string& stops);
 
 }  // namespace text
 }  // namespace zephlor

@@ -1,9 +1,9 @@
-#include "items.h"
+#include "zephlor_host/item_names.h"
 
 #include "zephlor_text/visible_bytes.h"
 #include "zephlor_text/whole_number.h"
 
-namespace zephlor::ctl {
+namespace zephlor::host {
 
 IA Item::address() const {
   IA item{};
@@ -54,4 +54,4 @@ std::optional<Item> parseItem(const std::vector<std::string>& words, size_t& at,
   return item;
 }
 
-}  // namespace zephlor::ctl
+}  // namespace zephlor::host
