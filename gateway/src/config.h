@@ -1,0 +1,83 @@
+// The gateway's configuration: the broker, the topic prefix, and the lines with the items each
+// polls, read from a YAML file and refused whole, with every fault's line and column, before
+// anything connects.
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "zephlor_host/item_names.h"
+
+namespace zephlor::gateway {
+
+using Milliseconds = std::chrono::milliseconds;
+
+enum class PublishMode {
+  kOnChange,   // when the value or its quality changes, and at least every heartbeat
+  kEveryPoll,  // every sample, with its time
+};
+
+struct ItemConfig {
+  std::string name;  // its topic level
+  host::Item item;
+  Milliseconds every{0};  // the poll period; 0 for a write-only item, which is never polled
+  bool writable = false;
+  PublishMode publish = PublishMode::kOnChange;
+  Milliseconds heartbeat{60000};
+};
+
+struct LineConfig {
+  std::string name;    // its topic level
+  std::string device;  // a serial device, tcp:HOST:PORT, rfc2217:HOST:PORT, or "sim"
+  int baud = 9600;
+  Milliseconds timeout{1000};
+  int retries = 0;  // asked again this often after a missing or garbled reply
+  std::vector<ItemConfig> items;
+
+  bool simulated() const { return device == kSimulatedDevice; }
+  static constexpr const char* kSimulatedDevice = "sim";
+};
+
+struct TlsConfig {
+  std::string caFile;
+  std::string certFile;  // with keyFile, for a client certificate; both or neither
+  std::string keyFile;
+};
+
+struct BrokerConfig {
+  std::string host = "127.0.0.1";
+  int port = 1883;
+  std::string clientId;  // zephlor-gateway-HOSTNAME when not given
+  std::string username;
+  std::string passwordFile;  // the password is never in the configuration itself
+  std::optional<TlsConfig> tls;
+};
+
+struct GatewayConfig {
+  BrokerConfig broker;
+  std::string topicPrefix;
+  std::vector<LineConfig> lines;
+  Milliseconds metricsEvery{10000};  // 0: no metrics
+};
+
+// One fault of a configuration, where it is: line and column count from 1.
+struct ConfigProblem {
+  int line = 0;
+  int column = 0;
+  std::string message;
+};
+
+struct ConfigReading {
+  std::optional<GatewayConfig> config;  // only when there are no problems
+  std::vector<ConfigProblem> problems;
+};
+
+// Reads a configuration from its YAML text.
+ConfigReading readConfig(const std::string& yamlText);
+
+// The configuration --sim runs without a file: one simulated line with a few items.
+GatewayConfig simulatedConfig();
+
+}  // namespace zephlor::gateway

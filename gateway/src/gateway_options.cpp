@@ -1,0 +1,106 @@
+#include "gateway_options.h"
+
+#include "zephlor_cli/options.h"
+#include "zephlor_io/platform_facts.h"
+#include "zephlor_text/exit_codes.h"
+#include "zephlor_text/help_rows.h"
+
+namespace zephlor::gateway {
+namespace {
+
+// clang-format off
+const std::vector<cli::OptionSpec> kOptions = {
+    {"--check", nullptr, nullptr},
+    {"--dry-run", nullptr, nullptr},
+    {"--sim", nullptr, nullptr},
+    {"--driver", nullptr, "the plug-in's path"},
+    {"--help", "-h", nullptr},
+    {"--version", "-V", nullptr},
+};
+// clang-format on
+
+}  // namespace
+
+bool parseGatewayOptions(const std::vector<std::string>& arguments, GatewayOptions& options,
+                         std::string& error) {
+  cli::ParsedOptions parsed;
+  if (!cli::parseOptions(arguments, kOptions, true, parsed, error)) return false;
+  options.check = parsed.has("--check");
+  options.dryRun = parsed.has("--dry-run");
+  options.simulate = parsed.has("--sim");
+  options.help = parsed.has("--help");
+  options.version = parsed.has("--version");
+  if (parsed.has("--driver")) options.driverPath = parsed.value("--driver");
+  if (options.help || options.version) return true;
+  if (parsed.words.size() > 1) {
+    error = "one configuration file at most, not " + std::to_string(parsed.words.size());
+    return false;
+  }
+  if (!parsed.words.empty()) options.configFile = parsed.words[0];
+  if (options.configFile.empty() && !options.simulate) {
+    error = "a configuration file is needed (or --sim, for a simulated line)";
+    return false;
+  }
+  return true;
+}
+
+std::string gatewayHelp() {
+  return R"(Usage: zephlor-gateway [OPTIONS] [CONFIG]
+
+Polls Zephlor controller lines through the driver plug-in and publishes every item's value on a
+topic of its own at an MQTT broker; carries writes from MQTT back to the controller. CONFIG is a
+YAML file naming the broker, the topic prefix, and the lines with their items.
+
+Options:
+)" + text::helpRow("--check", "check CONFIG and print the topics it would use; nothing connects", 22) +
+         text::helpRow("--dry-run", "no broker: every message it would publish is printed as a "
+                                    "JSON line on standard output", 22) +
+         text::helpRow("--sim", "every line is the built-in simulator; without CONFIG, one "
+                                "simulated line with a few items under zephlor/sim", 22) +
+         text::helpRow("--driver PATH", "the driver plug-in (default: osterfell.so beside the "
+                                        "program, or where it is installed)", 22) +
+         text::helpRow("--version, -V", "the gateway's version", 22) +
+         text::helpRow("--help, -h", "this text", 22) + R"(
+Configuration:
+  broker:                 host (127.0.0.1), port (1883), client-id (zephlor-gateway-HOSTNAME),
+                          username, password-file (the password is never in CONFIG), and
+                          tls: {ca-file, cert-file, key-file}
+  topic-prefix:           the first levels of every topic, such as zephlor/site-a
+  lines:                  each with name, device (/dev/ttyUSB0, tcp:HOST:PORT,
+                          rfc2217:HOST:PORT or sim), baud (9600), timeout (1000 ms), retries
+                          (0), and items
+  items:                  each with name, item (such as station-level 1 2 3), every (its poll
+                          period in ms), writable (false)
+  publish:                on-change (the default: when the value or its quality changes, and at
+                          least every heartbeat) or every-poll; at the top, per line or per item
+  heartbeat:              ms between publications of a value that does not change (60000)
+  metrics-every:          ms between metrics (10000; 0 for none)
+A fault in CONFIG ends the gateway before anything connects, each fault told with its line and
+column.
+
+Topics:
+  PREFIX/status           online, or offline (the last will); retained
+  PREFIX/LINE/status      {"state":"up" or "down","reason":...,"time":...}; retained
+  PREFIX/LINE/ITEM        {"value":75,"time":...,"quality":"good"}; retained. When a poll fails
+                          the value is the last good one and quality names the failure:
+                          no-reply, another-item, line-down...
+  PREFIX/LINE/ITEM/set    a number, or {"value":42,"id":"any string"}, for a writable item
+  PREFIX/LINE/ITEM/set/result
+                          {"id":...,"sent":42,"confirmed":true}, or with "error"
+  PREFIX/metrics          per line: transactions, failures, reply times, writes waiting
+All at QoS 1. After an outage of the broker, the latest of every retained topic is published
+again.
+
+It runs until stopped; a stop publishes offline and disconnects.
+
+Exit status:
+)" + text::exitCodeHelp(text::Tool::kGateway, io::platformFacts().stops) +
+         R"(
+Examples:
+  zephlor-gateway --sim --dry-run
+  zephlor-gateway --check /etc/zephlor/site-a.yaml
+  zephlor-gateway /etc/zephlor/site-a.yaml
+)";
+}
+
+}  // namespace zephlor::gateway
