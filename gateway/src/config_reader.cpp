@@ -173,7 +173,8 @@ std::vector<Draft> readSequence(Reader& reader, const YAML::Node& node, const st
   for (const YAML::Node& element : node) {
     Draft& draft = drafts.emplace_back();
     draft.where = element.Mark();
-    readMapping(reader, element, "a " + what, rows, draft);
+    const bool vowel = std::string("aeiou").find(what.front()) != std::string::npos;
+    readMapping(reader, element, (vowel ? "an " : "a ") + what, rows, draft);
   }
   return drafts;
 }
@@ -207,7 +208,8 @@ const KeyRow<ItemDraft> kItemKeys[] = {
     {"name", [](Reader& r, const YAML::Node& v, ItemDraft& d) { r.name(v, "the item's name", d.config.name); }},
     {"item", readItemWords},
     {"every", [](Reader& r, const YAML::Node& v, ItemDraft& d) {
-       d.hasEvery = r.milliseconds(v, "every", kShortestPeriod, kLongestPeriod, d.config.every); }},
+       d.hasEvery = true;
+       r.milliseconds(v, "every", kShortestPeriod, kLongestPeriod, d.config.every); }},
     {"writable", [](Reader& r, const YAML::Node& v, ItemDraft& d) { r.flag(v, "writable", d.config.writable); }},
     {"publish", [](Reader& r, const YAML::Node& v, ItemDraft& d) { r.publishMode(v, d.publish); }},
     {"heartbeat", [](Reader& r, const YAML::Node& v, ItemDraft& d) { r.heartbeat(v, d.publish); }},

@@ -1,0 +1,285 @@
+#!/usr/bin/env python3
+"""zephlor-gateway end to end with a real broker: a private mosquitto on a free loopback port
+(a generated configuration, no system service), zephlor-sim on TCP as the line, and
+mosquitto_sub/mosquitto_pub as the other clients. Values, writes and their results, refused
+writes, the last will, a broker restart and a simulator restart; the command line's own checks.
+Every child has a time limit; results are waited for, never slept for. Prints a line per
+failure and "N passed, M failed".
+
+    broker_test.py ZEPHLORCTL ZEPHLOR_SIM ZEPHLOR_GATEWAY MOSQUITTO MOSQUITTO_SUB MOSQUITTO_PUB
+"""
+import json
+import os
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../ctl/tests"))
+from tool_checks import LIMIT, SIM, check, ctl, finish, wait_until  # noqa: E402
+
+GATEWAY, MOSQUITTO, SUB, PUB = sys.argv[3:7]
+PREFIX = "plant/a"
+children = []
+
+
+def start(*command):
+    child = subprocess.Popen(list(command), stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                             text=True)
+    children.append(child)
+    return child
+
+
+def free_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+def accepts(port):
+    try:
+        socket.create_connection(("127.0.0.1", port), timeout=1).close()
+        return True
+    except OSError:
+        return False
+
+
+def stop(child):
+    if child.poll() is None:
+        child.terminate()
+    child.communicate(timeout=LIMIT)
+
+
+class Broker:
+    """A private mosquitto, started again on the same port after a stop."""
+
+    def __init__(self, folder, anonymous=True):
+        self.port = free_port()
+        self.config = os.path.join(folder, f"mosquitto-{self.port}.conf")
+        with open(self.config, "w") as file:
+            file.write(f"listener {self.port} 127.0.0.1\nallow_anonymous {str(anonymous).lower()}\n"
+                       "persistence false\n")
+        self.start()
+
+    def start(self):
+        self.process = start(MOSQUITTO, "-c", self.config)
+        check("the broker listens", wait_until(lambda: accepts(self.port), 10))
+
+    def stop(self):
+        stop(self.process)
+
+
+class Subscriber:
+    """mosquitto_sub on a topic filter, every message kept as (topic, payload)."""
+
+    def __init__(self, broker, topic):
+        self.messages = []
+        self.process = start(SUB, "-p", str(broker.port), "-q", "1", "-v", "-t", topic)
+        threading.Thread(target=self.read, daemon=True).start()
+
+    def read(self):
+        for line in self.process.stdout:
+            topic, _, payload = line.rstrip("\n").partition(" ")
+            self.messages.append((topic, payload))
+
+    def find(self, topic, condition=lambda payload: True, since=0):
+        """The latest payload on `topic` that meets `condition`, JSON decoded where it is JSON,
+        among the messages from number `since` on."""
+        for seen, payload in reversed(list(self.messages)[since:]):
+            if seen != topic:
+                continue
+            try:
+                payload = json.loads(payload)
+            except ValueError:
+                pass
+            if condition(payload):
+                return payload
+        return None
+
+    def wait(self, topic, condition=lambda payload: True, seconds=10, since=0):
+        wait_until(lambda: self.find(topic, condition, since) is not None, seconds)
+        return self.find(topic, condition, since)
+
+
+def publish(broker, topic, payload):
+    subprocess.run([PUB, "-p", str(broker.port), "-q", "1", "-t", topic, "-m", payload],
+                   timeout=LIMIT, check=True)
+
+
+def gateway_config(folder, broker, device, extra=""):
+    path = os.path.join(folder, "gateway.yaml")
+    with open(path, "w") as file:
+        file.write(f"""broker:
+  port: {broker.port}
+  client-id: test-gateway
+topic-prefix: {PREFIX}
+metrics-every: 1000
+lines:
+  - name: hall-1
+    device: {device}
+    timeout: 300
+    items:
+      - name: level
+        item: station-level 1 2 3
+        every: 100
+        writable: true
+      - name: heating
+        item: thermostat 1 2 3
+        every: 200
+        writable: true
+      - name: led
+        item: led 1 2 3
+        every: 200
+{extra}""")
+    return path
+
+
+def run(*arguments):
+    return subprocess.run([GATEWAY, *arguments], capture_output=True, text=True, timeout=LIMIT)
+
+
+folder = tempfile.mkdtemp()
+try:
+    # The command line alone: --check, faults with their places, a file that is not there.
+    broker = Broker(folder)
+    sim_port = free_port()
+    simulator = start(SIM, "--tcp", str(sim_port))
+    device = simulator.stdout.readline().strip()
+    config = gateway_config(folder, broker, device)
+    checked = run("--check", config)
+    check("--check prints the topics", checked.returncode == 0 and
+          f"{PREFIX}/hall-1/level/set/result" in checked.stdout and
+          f"{PREFIX}/hall-1/led/set" not in checked.stdout, checked.stdout + checked.stderr)
+    bad = os.path.join(folder, "bad.yaml")
+    with open(bad, "w") as file:
+        file.write("topic-prefix: a/+\nlines:\n  - name: x\n    device: sim\n    itmes: []\n")
+    refused = run("--check", bad)
+    check("faults with their line and column", refused.returncode == 2 and
+          f"{bad}:1:15: topic-prefix" in refused.stderr and f"{bad}:5:5: unknown key" in
+          refused.stderr, refused.stderr)
+    missing = run(os.path.join(folder, "none.yaml"))
+    check("a configuration that cannot be read", missing.returncode == 13 and
+          "cannot read" in missing.stderr, missing.stderr)
+    dry = subprocess.Popen([GATEWAY, "--sim", "--dry-run"], stdout=subprocess.PIPE, text=True)
+    lines = [json.loads(dry.stdout.readline()) for _ in range(3)]
+    dry.send_signal(signal.SIGINT)
+    rest = dry.communicate(timeout=LIMIT)[0].splitlines()
+    check("--sim --dry-run", lines[0] == {"topic": "zephlor/sim/status", "payload": "online",
+                                           "retained": True} and
+          lines[1]["payload"]["state"] == "up" and dry.returncode == 0 and
+          json.loads(rest[-1])["payload"] == "offline", str(lines) + str(rest))
+
+    # Values on their topics, retained, with their quality.
+    watch = Subscriber(broker, f"{PREFIX}/#")
+    gateway = start(GATEWAY, config)
+    check("online", watch.wait(f"{PREFIX}/status", lambda p: p == "online") is not None)
+    check("the line is up", watch.wait(f"{PREFIX}/hall-1/status",
+                                       lambda p: p["state"] == "up") is not None, watch.messages)
+    value = watch.wait(f"{PREFIX}/hall-1/level")
+    check("a value with its time and quality", value is not None and value["value"] == 0 and
+          value["quality"] == "good" and value["time"].endswith("Z"), value)
+    late = Subscriber(broker, f"{PREFIX}/hall-1/led")
+    check("values are retained", late.wait(f"{PREFIX}/hall-1/led") is not None)
+    metrics = watch.wait(f"{PREFIX}/metrics", lambda p: p["lines"]["hall-1"]["transactions"] > 0)
+    check("metrics", metrics is not None and "p99" in metrics["lines"]["hall-1"]["reply-ms"],
+          metrics)
+
+    # A write, its result, and the value read back through the simulator.
+    set_topic = f"{PREFIX}/hall-1/level/set"
+    publish(broker, set_topic, '{"value": 75, "id": "w1"}')
+    result = watch.wait(set_topic + "/result", lambda p: p.get("id") == "w1")
+    read_back = ctl("--device", device, "read", "station-level", "1", "2", "3")
+    check("a write and its result", result == {"id": "w1", "sent": 75, "confirmed": True} and
+          read_back.stdout == "station-level 1 2 3: 75\n", str(result) + read_back.stderr)
+    check("the new value is published", watch.wait(f"{PREFIX}/hall-1/level",
+                                                   lambda p: p["value"] == 75) is not None)
+    publish(broker, f"{PREFIX}/hall-1/heating/set", "-20")
+    check("a plain number", watch.wait(f"{PREFIX}/hall-1/heating/set/result",
+                                       lambda p: p.get("sent") == -20) is not None)
+
+    # Writes that never reach the line, each answered on its result topic.
+    refusals = [
+        ("led", '{"value": 1, "id": "r1"}', "not writable"),
+        ("level", '{"value": "high", "id": "r2"}', "not a number"),
+        ("level", '{"value": 300, "id": "r3"}', "0 to 255"),
+        ("level", '{"value": 7.5, "id": "r4"}', "whole number"),
+        ("level", '{"value": 1, "id": "r5", "pad": "' + "x" * 300 + '"}', "over 256 bytes"),
+        ("heating", '{"value": 16777217, "id": "r6"}', "cannot hold"),
+    ]
+    for item, payload, _ in refusals:
+        publish(broker, f"{PREFIX}/hall-1/{item}/set", payload)
+    for number, (item, payload, reason) in enumerate(refusals, 1):
+        topic = f"{PREFIX}/hall-1/{item}/set/result"
+        wanted = None if "pad" in payload else f"r{number}"
+        answer = watch.wait(topic, lambda p: p.get("id") == wanted and reason in p.get("error", ""))
+        check(f"refused: {payload[:40]}", answer is not None and not answer["confirmed"] and
+              "sent" not in answer, watch.find(topic))
+    publish(broker, set_topic, "not json")
+    check("the gateway goes on", watch.wait(set_topic + "/result", lambda p: p["id"] is None and
+                                            "not a number" in p["error"]) is not None and
+          gateway.poll() is None)
+    check("nothing refused reached the line",
+          ctl("--device", device, "read", "station-level", "1", "2", "3").stdout ==
+          "station-level 1 2 3: 75\n")
+
+    # The simulator goes away and comes back on its port: down, line-down, up again.
+    stop(simulator)
+    down = watch.wait(f"{PREFIX}/hall-1/status", lambda p: p["state"] == "down")
+    check("the line goes down", down is not None and watch.wait(
+        f"{PREFIX}/hall-1/level", lambda p: p["quality"] == "line-down" and p["value"] == 75)
+        is not None, watch.messages[-5:])
+    publish(broker, set_topic, '{"value": 5, "id": "while-down"}')
+    check("a write while the line is down", watch.wait(
+        set_topic + "/result", lambda p: p["id"] == "while-down" and "down" in p["error"]))
+    mark = len(watch.messages)
+    simulator = start(SIM, "--tcp", str(sim_port))
+    check("the line comes back", watch.wait(f"{PREFIX}/hall-1/status",
+                                            lambda p: p["state"] == "up", since=mark))
+    check("and its values are good again", watch.wait(
+        f"{PREFIX}/hall-1/level", lambda p: p["quality"] == "good" and p["value"] == 0,
+        since=mark))
+
+    # The broker restarts without keeping anything: the gateway publishes the latest again.
+    stop(watch.process)
+    broker.stop()
+    broker.start()
+    fresh = Subscriber(broker, f"{PREFIX}/#")
+    check("after a broker restart, online and the latest values",
+          fresh.wait(f"{PREFIX}/status", lambda p: p == "online", 20) is not None and
+          fresh.wait(f"{PREFIX}/hall-1/led") is not None, fresh.messages)
+
+    # SIGTERM: offline, a clean end, within a second.
+    mark = len(fresh.messages)
+    began = time.monotonic()
+    gateway.terminate()
+    gateway.communicate(timeout=LIMIT)
+    took = time.monotonic() - began
+    check("SIGTERM ends it within 1 s with exit 0", gateway.returncode == 0 and took < 1.0,
+          f"{gateway.returncode} after {took:.2f} s")
+    check("and publishes offline",
+          fresh.wait(f"{PREFIX}/status", lambda p: p == "offline", since=mark))
+
+    # kill -9: the broker's last will says offline.
+    mark = len(fresh.messages)
+    gateway = start(GATEWAY, config)
+    check("online again", fresh.wait(f"{PREFIX}/status", lambda p: p == "online", since=mark))
+    mark = len(fresh.messages)
+    gateway.kill()
+    gateway.communicate(timeout=LIMIT)
+    check("the last will after kill -9",
+          fresh.wait(f"{PREFIX}/status", lambda p: p == "offline", since=mark))
+
+    # A broker that refuses the gateway ends it with its own status.
+    strict = Broker(folder, anonymous=False)
+    refused = run(gateway_config(folder, strict, device))
+    check("a broker that refuses the credentials", refused.returncode == 14 and
+          "refused the connection" in refused.stderr, refused.stderr)
+finally:
+    for child in children:
+        if child.poll() is None:
+            child.kill()
+        child.communicate(timeout=LIMIT)
+finish()

@@ -1,0 +1,117 @@
+// The configuration, read in process: a sound file with what each level of it sets, and a table
+// of faulty ones, each refused with its place in the file and a reason a person can act on.
+#include <gtest/gtest.h>
+
+#include "config.h"
+
+namespace zephlor::gateway {
+namespace {
+
+// A line whose item is given by `item` (the text after "- "), indented as in the table below.
+std::string withItem(const std::string& item) {
+  return "topic-prefix: p\nlines:\n  - name: l\n    device: sim\n    items:\n      - " + item +
+         "\n";
+}
+
+TEST(GatewayConfig, ReadsWhatEachLevelSets) {
+  const ConfigReading reading = readConfig(R"(broker:
+  host: broker.local
+  port: 8883
+  tls: {ca-file: /etc/ca.pem}
+topic-prefix: zephlor/site-a
+heartbeat: 30000
+lines:
+  - name: hall-1
+    device: tcp:10.0.0.5:4001
+    baud: 19200
+    timeout: 500
+    retries: 2
+    publish: every-poll
+    items:
+      - {name: level, item: station-level 1 2 3, every: 1000, writable: true}
+      - {name: profile, item: station-profile 1 2 3, writable: true, publish: on-change}
+)");
+  ASSERT_TRUE(reading.config) << reading.problems.front().message;
+  const GatewayConfig& config = *reading.config;
+  EXPECT_EQ(config.broker.host, "broker.local");
+  EXPECT_EQ(config.broker.port, 8883);
+  EXPECT_EQ(config.broker.tls->caFile, "/etc/ca.pem");
+  const LineConfig& line = config.lines.at(0);
+  EXPECT_EQ(line.baud, 19200);
+  EXPECT_EQ(line.timeout.count(), 500);
+  EXPECT_EQ(line.retries, 2);
+  EXPECT_EQ(line.items[0].item.describe(), "station-level 1 2 3");
+  EXPECT_EQ(line.items[0].publish, PublishMode::kEveryPoll);  // from the line
+  EXPECT_EQ(line.items[1].publish, PublishMode::kOnChange);   // the item's own
+  EXPECT_EQ(line.items[1].heartbeat.count(), 30000);          // from the top
+  EXPECT_EQ(line.items[1].every.count(), 0);                  // write only: never polled
+}
+
+struct Faulty {
+  const char* name;
+  std::string yaml;
+  int line;
+  int column;
+  const char* says;
+};
+
+class RefusedConfig : public testing::TestWithParam<Faulty> {};
+
+TEST_P(RefusedConfig, SaysWhereAndWhy) {
+  const Faulty& row = GetParam();
+  const ConfigReading reading = readConfig(row.yaml);
+  EXPECT_FALSE(reading.config);
+  std::string all;
+  bool found = false;
+  for (const ConfigProblem& problem : reading.problems) {
+    all += std::to_string(problem.line) + ":" + std::to_string(problem.column) + ": " +
+           problem.message + "\n";
+    found = found || (problem.line == row.line && problem.column == row.column &&
+                      problem.message.find(row.says) != std::string::npos);
+  }
+  EXPECT_TRUE(found) << "no " << row.line << ":" << row.column << ": ..." << row.says
+                     << "... among\n" << all;
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Faults, RefusedConfig, testing::Values(
+    Faulty{"NotYaml", "lines: [\n", 2, 1, "not YAML"},
+    Faulty{"UnknownTopKey", "topic-prefix: p\nline: []\n", 2, 1, "unknown key \"line\""},
+    Faulty{"UnknownItemKey", withItem("{name: a, item: led 1 2 3, evry: 100}"), 6, 36, "it takes name, item, every"},
+    Faulty{"KeyTwice", "topic-prefix: p\ntopic-prefix: q\n", 2, 1, "given twice"},
+    Faulty{"NoPrefix", "lines: []\n", 1, 1, "needs topic-prefix"},
+    Faulty{"WildcardPrefix", "topic-prefix: a/#\n", 1, 15, "wildcard #"},
+    Faulty{"EmptyLevel", "topic-prefix: a//b\n", 1, 15, "empty level"},
+    Faulty{"BrokerTopic", "topic-prefix: $SYS/x\n", 1, 15, "broker's own"},
+    Faulty{"SlashInName", withItem("{name: a/b, item: led 1 2 3, every: 100}"), 6, 16, "holds a /"},
+    Faulty{"ReservedItem", withItem("{name: status, item: led 1 2 3, every: 100}"), 6, 9, "line's status"},
+    Faulty{"BadKind", withItem("{name: a, item: lamp 1 2 3, every: 100}"), 6, 25, "unknown item kind"},
+    Faulty{"AddressOutOfRange", withItem("{name: a, item: led 1 2 300, every: 100}"), 6, 25, "0 to 255"},
+    Faulty{"TooManyAddresses", withItem("{name: a, item: led 1 2 3 4, every: 100}"), 6, 25, "there are more"},
+    Faulty{"Modifier", withItem("{name: a, item: modifier, every: 100}"), 6, 25, "every line of the gateway"},
+    Faulty{"PeriodTooShort", withItem("{name: a, item: led 1 2 3, every: 5}"), 6, 43, "from 10 to"},
+    Faulty{"PeriodNotANumber", withItem("{name: a, item: led 1 2 3, every: 1s}"), 6, 43, "not \"1s\""},
+    Faulty{"NoPeriod", withItem("{name: a, item: led 1 2 3}"), 6, 9, "needs every"},
+    Faulty{"PolledWriteOnly", withItem("{name: a, item: station-profile 1 2 3, every: 100, writable: true}"), 6, 9, "cannot be polled"},
+    Faulty{"ReadOnlyWritable", withItem("{name: a, item: firmware 0, every: 100, writable: true}"), 6, 9, "cannot be written"},
+    Faulty{"WritableNotABool", withItem("{name: a, item: led 1 2 3, every: 100, writable: yes please}"), 6, 58, "true or false"},
+    Faulty{"DuplicateItem", "topic-prefix: p\nlines:\n  - name: l\n    device: sim\n    items:\n"
+           "      - {name: a, item: led 1 2 3, every: 100}\n      - {name: a, item: led 1 2 4, every: 100}\n",
+           7, 9, "two items named a (the first on line 6)"},
+    Faulty{"DuplicateLine", "topic-prefix: p\nlines:\n"
+           "  - {name: l, device: sim, items: [{name: a, item: led 1 2 3, every: 100}]}\n"
+           "  - {name: l, device: sim, items: [{name: a, item: led 1 2 3, every: 100}]}\n",
+           4, 5, "two lines are named l"},
+    Faulty{"SharedDevice", "topic-prefix: p\nlines:\n"
+           "  - {name: l, device: tcp:h:1, items: [{name: a, item: led 1 2 3, every: 100}]}\n"
+           "  - {name: m, device: tcp:h:1, items: [{name: a, item: led 1 2 3, every: 100}]}\n",
+           4, 5, "one line, one device"},
+    Faulty{"BadBaud", "topic-prefix: p\nlines:\n  - {name: l, device: sim, baud: 9601, items: []}\n",
+           3, 34, "baud must be one of"},
+    Faulty{"BadPort", "broker: {port: 0}\n", 1, 16, "from 1 to 65535"},
+    Faulty{"HalfClientCertificate", "broker: {tls: {ca-file: c, cert-file: x}}\n", 1, 15, "together"}),
+    [](const testing::TestParamInfo<Faulty>& row) { return row.param.name; });
+// clang-format on
+
+}  // namespace
+}  // namespace zephlor::gateway
