@@ -1,12 +1,24 @@
 # What a Linux installation gets besides the binaries: man pages made from the tools' own --help,
-# bash completion, the copyright and changelog; and the relocatable .tar.gz.
+# bash completion, the gateway's systemd unit and example, the copyright and changelog; and the
+# relocatable .tar.gz.
+
+# The gateway's example configuration, and its systemd template unit (by default under the
+# prefix; a distribution's package puts it where the system keeps units).
+set(gateway_examples ${CMAKE_INSTALL_DATADIR}/doc/zephlor-gateway/examples)
+set(gateway_examples_full ${CMAKE_INSTALL_FULL_DATADIR}/doc/zephlor-gateway/examples)
+install(FILES ${PROJECT_SOURCE_DIR}/examples/gateway.yaml DESTINATION ${gateway_examples})
+set(ZEPHLOR_SYSTEMD_UNIT_DIR lib/systemd/system CACHE PATH
+    "Where the gateway's systemd unit is installed, relative to the prefix unless absolute")
+configure_file(${PROJECT_SOURCE_DIR}/packaging/zephlor-gateway@.service.in
+               ${CMAKE_BINARY_DIR}/zephlor-gateway@.service @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/zephlor-gateway@.service DESTINATION ${ZEPHLOR_SYSTEMD_UNIT_DIR})
 
 # Man pages made from the tools' own --help (by help_to_man, built for this machine), so a page
 # never says other than the help; NAME, FILES and SEE ALSO come from a small file per tool.
 add_executable(help_to_man ${PROJECT_SOURCE_DIR}/packaging/help_to_man.cpp)
 zephlor_warnings(help_to_man)
 set(man_pages)
-foreach(tool zephlorctl zephlor-sim)
+foreach(tool zephlorctl zephlor-sim zephlor-gateway)
   set(page ${CMAKE_BINARY_DIR}/man/${tool}.1)
   configure_file(${PROJECT_SOURCE_DIR}/packaging/${tool}.man.in ${CMAKE_BINARY_DIR}/man/${tool}.man
                  @ONLY)
@@ -22,14 +34,15 @@ endforeach()
 add_custom_target(man_pages ALL DEPENDS ${man_pages})
 install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
-# One completion file for both tools: bash-completion looks it up by the command's name, so
-# zephlor-sim's is a link to zephlorctl's.
+# One completion file for the three tools: bash-completion looks it up by the command's name, so
+# zephlor-sim's and zephlor-gateway's are links to zephlorctl's.
 set(completions ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/zephlor.bash-completion DESTINATION ${completions}
         RENAME zephlorctl)
-file(CREATE_LINK zephlorctl ${CMAKE_BINARY_DIR}/zephlor-sim-completion SYMBOLIC)
-install(FILES ${CMAKE_BINARY_DIR}/zephlor-sim-completion DESTINATION ${completions}
-        RENAME zephlor-sim)
+foreach(tool zephlor-sim zephlor-gateway)
+  file(CREATE_LINK zephlorctl ${CMAKE_BINARY_DIR}/${tool}-completion SYMBOLIC)
+  install(FILES ${CMAKE_BINARY_DIR}/${tool}-completion DESTINATION ${completions} RENAME ${tool})
+endforeach()
 
 # Debian wants the copyright and a compressed changelog in the package's documentation folder.
 set(documentation ${CMAKE_INSTALL_DATADIR}/doc/zephlor)

@@ -29,7 +29,10 @@ expect "soname" "SONAME" bash -c "readelf -d '$prefix/$libdir/libwirelex.so.$ver
 for file in include/wirelex.h include/wirelex_version.h "$libdir/libwirelex.so" \
   "$libdir/cmake/wirelex/wirelexConfigVersion.cmake" "$libdir/pkgconfig/wirelex.pc" \
   "$libdir/zephlor/osterfell.so" bin/zephlorctl bin/zephlor-sim share/man/man1/zephlorctl.1.gz \
-  share/man/man1/zephlor-sim.1.gz share/bash-completion/completions/zephlorctl; do
+  share/man/man1/zephlor-sim.1.gz share/bash-completion/completions/zephlorctl \
+  bin/zephlor-gateway share/man/man1/zephlor-gateway.1.gz \
+  share/bash-completion/completions/zephlor-gateway lib/systemd/system/zephlor-gateway@.service \
+  share/doc/zephlor-gateway/examples/gateway.yaml; do
   [[ -e $prefix/$file ]] && pass || fail "installed $file"
 done
 
@@ -90,10 +93,18 @@ expect "zephlorctl --version" "zephlorctl $version" "$prefix/bin/zephlorctl" --v
 expect "zephlor-sim -V" "zephlor-sim $version" "$prefix/bin/zephlor-sim" -V
 expect "installed zephlorctl without the build tree" "firmware: version 1.0" \
   unshare --mount bash -c "mount -t tmpfs none '$build' && '$prefix/bin/zephlorctl' --sim info"
+expect "installed zephlor-gateway without the build tree" '"state":"up"' \
+  unshare --mount bash -c "mount -t tmpfs none '$build' &&
+    timeout --preserve-status -s INT 1 '$prefix/bin/zephlor-gateway' --sim --dry-run"
+expect "the example configuration is sound" "zephlor/site-a/hall-1/hall-level/set" \
+  "$prefix/bin/zephlor-gateway" --check "$prefix/share/doc/zephlor-gateway/examples/gateway.yaml"
+expect "the unit runs the installed gateway" "ExecStart=/usr/local/bin/zephlor-gateway /etc/zephlor/%i.yaml" \
+  cat "$prefix/lib/systemd/system/zephlor-gateway@.service"
 # The man pages: no groff warning, and the sections a man page has, each once, in order.
 for page_sections in \
   "zephlorctl:NAME SYNOPSIS DESCRIPTION COMMANDS ITEMS OPTIONS ENVIRONMENT EXIT STATUS EXAMPLES FILES SEE ALSO" \
-  "zephlor-sim:NAME SYNOPSIS DESCRIPTION OPTIONS EXIT STATUS SEE ALSO"; do
+  "zephlor-sim:NAME SYNOPSIS DESCRIPTION OPTIONS EXIT STATUS SEE ALSO" \
+  "zephlor-gateway:NAME SYNOPSIS DESCRIPTION OPTIONS CONFIGURATION TOPICS EXIT STATUS EXAMPLES FILES SEE ALSO"; do
   page=${page_sections%%:*} file=$prefix/share/man/man1/${page_sections%%:*}.1.gz
   rendered=$(zcat "$file" | groff -man -Tutf8 -ww 2>&1 >/dev/null
              zcat "$file" | sed -n 's/^\.SH //p' | tr '\n' ' ')
@@ -121,12 +132,19 @@ for package_file in "libwirelex1 libwirelex.so.1 -> libwirelex.so.$version" \
   "libwirelex-dev usr/include/wirelex.h" "libwirelex-dev wirelex.pc" \
   "libwirelex-dev wirelexConfig.cmake" "zephlor-tools usr/bin/zephlorctl" \
   "zephlor-tools usr/bin/zephlor-sim" "zephlor-tools zephlor/osterfell.so" \
-  "zephlor-tools man1/zephlorctl.1.gz" "zephlor-tools completions/zephlor-sim"; do
+  "zephlor-tools man1/zephlorctl.1.gz" "zephlor-tools completions/zephlor-sim" \
+  "zephlor-gateway usr/bin/zephlor-gateway" "zephlor-gateway man1/zephlor-gateway.1.gz" \
+  "zephlor-gateway ./lib/systemd/system/zephlor-gateway@.service" \
+  "zephlor-gateway completions/zephlor-gateway"; do
   package=${package_file%% *} file=${package_file#* }
   [[ $(dpkg-deb -c "$(deb "$package")" 2>&1) == *"$file"* ]] && pass || fail "$package holds $file"
 done
 expect "the tools depend on the codec's package" "libwirelex1 (>= $version)" \
   dpkg-deb -f "$(deb zephlor-tools)" Depends
+expect "the gateway depends on the plug-in's package" "zephlor-tools (= " \
+  dpkg-deb -f "$(deb zephlor-gateway)" Depends
+[[ $(dpkg-deb -c "$(deb zephlor-tools)") != *gateway* ]] && pass ||
+  fail "zephlor-tools holds nothing of the gateway"
 expect "the .pc names /usr plainly" "prefix=/usr" \
   bash -c "dpkg-deb --fsys-tarfile '$(deb libwirelex-dev)' | tar -xO --wildcards '*/wirelex.pc'"
 if command -v lintian >/dev/null; then

@@ -82,8 +82,8 @@ class Reader {
     return true;
   }
 
-  bool milliseconds(const YAML::Node& node, const std::string& what, long long low,
-                    long long high, Milliseconds& value) {
+  bool milliseconds(const YAML::Node& node, const std::string& what, long long low, long long high,
+                    Milliseconds& value) {
     long long count = 0;
     if (!number(node, what + " (milliseconds)", low, high, count)) return false;
     value = Milliseconds(count);
@@ -278,8 +278,8 @@ void finishItem(Reader& reader, ItemDraft& draft, const PublishSettings& outer) 
   ItemConfig& item = draft.config;
   if (item.name.empty()) reader.fault(draft.where, "an item needs a name");
   if (isReservedItemName(item.name)) {
-    reader.fault(draft.where, "an item cannot be named \"" + item.name +
-                                  "\": that topic is the line's status");
+    reader.fault(draft.where,
+                 "an item cannot be named \"" + item.name + "\": that topic is the line's status");
   }
   const PublishSettings publish = draft.publish.over(outer);
   item.publish = publish.mode.value_or(PublishMode::kOnChange);
@@ -287,7 +287,8 @@ void finishItem(Reader& reader, ItemDraft& draft, const PublishSettings& outer) 
   const host::KindInfo* kind = item.item.kind;
   if (kind == nullptr) {  // no item, or one already refused
     if (!draft.hasItem) {
-      reader.fault(draft.where, "item " + item.name + " needs an item, such as station-level 1 2 3");
+      reader.fault(draft.where,
+                   "item " + item.name + " needs an item, such as station-level 1 2 3");
     }
     return;
   }
@@ -310,12 +311,13 @@ void finishLine(Reader& reader, LineDraft& draft, const PublishSettings& outer) 
   LineConfig& line = draft.config;
   if (line.name.empty()) reader.fault(draft.where, "a line needs a name");
   if (isReservedLineName(line.name)) {
-    reader.fault(draft.where, "a line cannot be named \"" + line.name +
-                                  "\": that topic is the gateway's own");
+    reader.fault(draft.where,
+                 "a line cannot be named \"" + line.name + "\": that topic is the gateway's own");
   }
   if (line.device.empty()) {
-    reader.fault(draft.where, "line " + line.name + " needs a device (a serial device, "
-                              "tcp:HOST:PORT, rfc2217:HOST:PORT, or sim)");
+    reader.fault(draft.where, "line " + line.name +
+                                  " needs a device (a serial device, "
+                                  "tcp:HOST:PORT, rfc2217:HOST:PORT, or sim)");
   }
   if (draft.items.empty()) reader.fault(draft.where, "line " + line.name + " needs items");
   const PublishSettings lineSettings = draft.publish.over(outer);
@@ -357,9 +359,11 @@ ConfigReading readConfig(const std::string& yamlText) {
       reader.fault(line.where, "two lines are named " + config.name + " (the first on line " +
                                    std::to_string(lineNames[config.name] + 1) + ")");
     }
-    if (!config.device.empty() && !config.simulated() &&
+    // A serial device is one line; a device server may serve one connection or several, as
+    // zephlor-sim does, so only serial devices are refused twice.
+    if (!config.device.empty() && !config.simulated() && !io::isNetworkDevice(config.device) &&
         !devices.emplace(config.device, config.name).second) {
-      reader.fault(line.where, "line " + config.name + " has the device of line " +
+      reader.fault(line.where, "line " + config.name + " has the serial device of line " +
                                    devices[config.device] + ": one line, one device");
     }
     top.config.lines.push_back(config);

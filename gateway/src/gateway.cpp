@@ -45,9 +45,8 @@ void Gateway::onSet(const std::string& topic, const std::string& payload) {
   std::string error;
   const bool readable = parseSetRequest(payload, request, error);
   const auto line = lineIndex_.find(lineName);
-  const std::vector<ItemConfig>* items = line == lineIndex_.end()
-                                             ? nullptr
-                                             : &lines_[line->second]->config().items;
+  const std::vector<ItemConfig>* items =
+      line == lineIndex_.end() ? nullptr : &lines_[line->second]->config().items;
   size_t index = 0;
   while (items != nullptr && index < items->size() && (*items)[index].name != itemName) ++index;
   if (items == nullptr || index == items->size()) {
@@ -69,18 +68,17 @@ void Gateway::publishMetrics() {
   Json lines = Json::object();
   for (auto& line : lines_) {
     const LineFigures figures = line->takeFigures();
-    lines[line->config().name] = {
-        {"state", figures.up ? "up" : "down"},
-        {"transactions", figures.transactions},
-        {"failures", figures.failures},
-        {"reply-ms",
-         {{"median", milliseconds(figures.replyTimes.median())},
-          {"p99", milliseconds(figures.replyTimes.quantile(0.99))},
-          {"count", figures.replyTimes.count()}}},
-        {"write-queue", figures.writeQueue}};
+    lines[line->config().name] = {{"state", figures.up ? "up" : "down"},
+                                  {"transactions", figures.transactions},
+                                  {"failures", figures.failures},
+                                  {"reply-ms",
+                                   {{"median", milliseconds(figures.replyTimes.median())},
+                                    {"p99", milliseconds(figures.replyTimes.quantile(0.99))},
+                                    {"count", figures.replyTimes.count()}}},
+                                  {"write-queue", figures.writeQueue}};
   }
-  sink_.publish(topics_.metrics(),
-                compact(Json{{"time", text::timestampNow()}, {"lines", lines}}), false);
+  sink_.publish(topics_.metrics(), compact(Json{{"time", text::timestampNow()}, {"lines", lines}}),
+                false);
 }
 
 std::string describeTopics(const GatewayConfig& config) {

@@ -52,13 +52,21 @@ topic of its own at an MQTT broker; carries writes from MQTT back to the control
 YAML file naming the broker, the topic prefix, and the lines with their items.
 
 Options:
-)" + text::helpRow("--check", "check CONFIG and print the topics it would use; nothing connects", 22) +
-         text::helpRow("--dry-run", "no broker: every message it would publish is printed as a "
-                                    "JSON line on standard output", 22) +
-         text::helpRow("--sim", "every line is the built-in simulator; without CONFIG, one "
-                                "simulated line with a few items under zephlor/sim", 22) +
-         text::helpRow("--driver PATH", "the driver plug-in (default: osterfell.so beside the "
-                                        "program, or where it is installed)", 22) +
+)" +
+         text::helpRow("--check",
+                       "check CONFIG and print the topics it would use; nothing connects", 22) +
+         text::helpRow("--dry-run",
+                       "no broker: every message it would publish is printed as a "
+                       "JSON line on standard output",
+                       22) +
+         text::helpRow("--sim",
+                       "every line is the built-in simulator; without CONFIG, one "
+                       "simulated line with a few items under zephlor/sim",
+                       22) +
+         text::helpRow("--driver PATH",
+                       "the driver plug-in (default: osterfell.so beside the "
+                       "program, or where it is installed)",
+                       22) +
          text::helpRow("--version, -V", "the gateway's version", 22) +
          text::helpRow("--help, -h", "this text", 22) + R"(
 Configuration:

@@ -33,7 +33,9 @@ LineWorker::LineWorker(const LineConfig& config, const Topics& topics,
 
 LineWorker::~LineWorker() { stop(); }
 
-void LineWorker::start() { thread_ = std::thread([this] { run(); }); }
+void LineWorker::start() {
+  thread_ = std::thread([this] { run(); });
+}
 
 void LineWorker::stop() {
   {

@@ -47,8 +47,8 @@ constexpr size_t kWriteQueueCapacity = 16;
 
 class LineWorker {
  public:
-  LineWorker(const LineConfig& config, const Topics& topics,
-             const host::DriverEntryPoints& driver, MessageSink& sink);
+  LineWorker(const LineConfig& config, const Topics& topics, const host::DriverEntryPoints& driver,
+             MessageSink& sink);
   ~LineWorker();
   LineWorker(const LineWorker&) = delete;
   LineWorker& operator=(const LineWorker&) = delete;

@@ -65,9 +65,8 @@ ExitCode runUntilStopped(Gateway& gateway, const GatewayConfig& config, const Mq
     const auto tick = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
     if (!io::sleepUntil(every.count() != 0 ? std::min(tick, nextMetrics) : tick)) return kSuccess;
     if (link != nullptr && !link->refusal().empty()) {
-      std::cerr << "zephlor-gateway: the broker " << config.broker.host << ":"
-                << config.broker.port << " refused the connection: " << link->refusal()
-                << std::endl;
+      std::cerr << "zephlor-gateway: the broker " << config.broker.host << ":" << config.broker.port
+                << " refused the connection: " << link->refusal() << std::endl;
       return kBrokerRefused;
     }
     if (dryRun != nullptr && dryRun->failed()) return kOutputFailed;
@@ -93,9 +92,8 @@ int main(int argc, char** argv) {
   if (options.version) {
     int major = 0, minor = 0, revision = 0;
     mosquitto_lib_version(&major, &minor, &revision);
-    std::cout << "zephlor-gateway " << ZEPHLOR_VERSION << "\nlibmosquitto " << major << "."
-              << minor << "." << revision << "; the driver plug-in is loaded at run time."
-              << std::endl;
+    std::cout << "zephlor-gateway " << ZEPHLOR_VERSION << "\nlibmosquitto " << major << "." << minor
+              << "." << revision << "; the driver plug-in is loaded at run time." << std::endl;
     return kSuccess;
   }
 
@@ -149,10 +147,10 @@ int main(int argc, char** argv) {
   } else {
     mosquitto_lib_init();
     // Set messages arrive only after start(), by which time `running` is set.
-    sink = std::make_unique<MqttLink>(topics, [&running](const std::string& topic,
-                                                         const std::string& payload) {
-      running->onSet(topic, payload);
-    });
+    sink = std::make_unique<MqttLink>(
+        topics, [&running](const std::string& topic, const std::string& payload) {
+          running->onSet(topic, payload);
+        });
     link = static_cast<MqttLink*>(sink.get());
   }
   Gateway gateway(config, driver.entryPoints(), *sink);

@@ -111,7 +111,8 @@ bool parseSetRequest(const std::string& payload, SetRequest& request, std::strin
 }
 
 std::string valueProblem(const host::KindInfo& kind, double value) {
-  if (!std::isfinite(value) || value != std::trunc(value)) return "the value must be a whole number";
+  if (!std::isfinite(value) || value != std::trunc(value))
+    return "the value must be a whole number";
   switch (kind.value) {
     case text::ValueRule::kLowByte:
       if (value < 0 || value > 255) return std::string(kind.name) + " takes 0 to 255";

@@ -19,8 +19,8 @@ int lockedCheck(IA& item, unsigned int& receivedLength, unsigned int& checkValue
   return inner.check(item, receivedLength, checkValueA, checkValueB, replyBuffer, host, flags);
 }
 
-int lockedGet(IA& item, unsigned int& unused, int& recordCount, RSDATA* record,
-              char* replyBuffer, int& parseCode, void* host) {
+int lockedGet(IA& item, unsigned int& unused, int& recordCount, RSDATA* record, char* replyBuffer,
+              int& parseCode, void* host) {
   const std::lock_guard<std::mutex> hold(callLock);
   return inner.get(item, unused, recordCount, record, replyBuffer, parseCode, host);
 }

@@ -70,7 +70,8 @@ TEST_P(RefusedConfig, SaysWhereAndWhy) {
                       problem.message.find(row.says) != std::string::npos);
   }
   EXPECT_TRUE(found) << "no " << row.line << ":" << row.column << ": ..." << row.says
-                     << "... among\n" << all;
+                     << "... among\n"
+                     << all;
 }
 
 // clang-format off
@@ -103,8 +104,8 @@ INSTANTIATE_TEST_SUITE_P(Faults, RefusedConfig, testing::Values(
            "  - {name: l, device: sim, items: [{name: a, item: led 1 2 3, every: 100}]}\n",
            4, 5, "two lines are named l"},
     Faulty{"SharedDevice", "topic-prefix: p\nlines:\n"
-           "  - {name: l, device: tcp:h:1, items: [{name: a, item: led 1 2 3, every: 100}]}\n"
-           "  - {name: m, device: tcp:h:1, items: [{name: a, item: led 1 2 3, every: 100}]}\n",
+           "  - {name: l, device: /dev/ttyUSB0, items: [{name: a, item: led 1 2 3, every: 100}]}\n"
+           "  - {name: m, device: /dev/ttyUSB0, items: [{name: a, item: led 1 2 3, every: 100}]}\n",
            4, 5, "one line, one device"},
     Faulty{"BadBaud", "topic-prefix: p\nlines:\n  - {name: l, device: sim, baud: 9601, items: []}\n",
            3, 34, "baud must be one of"},

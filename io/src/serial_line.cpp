@@ -35,6 +35,8 @@ bool isTcpAddress(const std::string& device) {
   return form != nullptr && !form->rfc2217;
 }
 
+bool isNetworkDevice(const std::string& device) { return networkFormOf(device) != nullptr; }
+
 namespace {
 
 // A raw TCP port that turns out to speak telnet greets with IAC before any reply: that is told

@@ -83,6 +83,8 @@ OpenResult openSerialDevice(const std::string& path, int baud);
 // socket are the line's, and the speed is the server's setting. (rfc2217:HOST:PORT names one
 // that takes its settings over telnet.)
 bool isTcpAddress(const std::string& device);
+// Whether `device` names a device server on the network, raw TCP or RFC 2217, in any form.
+bool isNetworkDevice(const std::string& device);
 
 // What is wrong with how `device` is written, for a person; empty when nothing is: a port of
 // tcp:HOST:PORT outside 1 to 65535, or a URL form (socket://, rfc2217://) that is not taken.
