@@ -72,14 +72,15 @@ ExitCode MqttLink::start(const BrokerConfig& broker, const std::string& password
     }
   }
   // The first attempt may fail (the broker not up yet): the library's thread keeps trying, and
-  // the lines are polled meanwhile.
-  mosquitto_connect_async(client_, broker.host.c_str(), broker.port, kKeepAliveSeconds);
+  // the lines are polled meanwhile. The thread is started first: started after a first attempt
+  // that failed, it would wait for ever.
   code = mosquitto_loop_start(client_);
   if (code != MOSQ_ERR_SUCCESS) {
     error = failure("the MQTT client's thread", code);
     return kUsage;
   }
   started_ = true;
+  mosquitto_connect_async(client_, broker.host.c_str(), broker.port, kKeepAliveSeconds);
   return kSuccess;
 }
 
@@ -111,8 +112,14 @@ void MqttLink::stop(std::chrono::milliseconds grace) {
       acknowledged_.wait_for(hold, grace, [this] { return offlineTaken_ || !connected_; });
     }
   }
+  // Never connected or not now, the library's thread may be waiting on a connection attempt
+  // to a host that does not answer: that is cut short rather than waited out.
+  const bool connected = [this] {
+    const std::lock_guard<std::mutex> hold(mutex_);
+    return connected_;
+  }();
   mosquitto_disconnect(client_);
-  mosquitto_loop_stop(client_, false);
+  mosquitto_loop_stop(client_, !connected);
   started_ = false;
 }
 

@@ -56,13 +56,14 @@ def stop(child):
 class Broker:
     """A private mosquitto, started again on the same port after a stop."""
 
-    def __init__(self, folder, anonymous=True):
+    def __init__(self, folder, anonymous=True, start=True):
         self.port = free_port()
         self.config = os.path.join(folder, f"mosquitto-{self.port}.conf")
         with open(self.config, "w") as file:
             file.write(f"listener {self.port} 127.0.0.1\nallow_anonymous {str(anonymous).lower()}\n"
                        "persistence false\n")
-        self.start()
+        if start:
+            self.start()
 
     def start(self):
         self.process = start(MOSQUITTO, "-c", self.config)
@@ -271,6 +272,19 @@ try:
     gateway.communicate(timeout=LIMIT)
     check("the last will after kill -9",
           fresh.wait(f"{PREFIX}/status", lambda p: p == "offline", since=mark))
+
+    # A broker that comes up after the gateway: waited for, lines polled meanwhile.
+    # Its first attempt is refused: the gateway opens its lines only after that attempt, and its
+    # line connecting to a simulator of its own shows it has.
+    late = Broker(folder, start=False)
+    witness = start(SIM, "--tcp", "0", "--log")
+    gateway = start(GATEWAY, gateway_config(folder, late, witness.stdout.readline().strip()))
+    check("the line is polled without the broker", "connected" in witness.stderr.readline())
+    late.start()
+    latecomer = Subscriber(late, f"{PREFIX}/#")
+    check("and publishes once it is there", latecomer.wait(
+        f"{PREFIX}/hall-1/level", lambda p: p["quality"] == "good", 20) is not None)
+    stop(gateway)
 
     # A broker that refuses the gateway ends it with its own status.
     strict = Broker(folder, anonymous=False)
