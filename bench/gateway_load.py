@@ -7,6 +7,7 @@ loopback port, read back by mosquitto_sub. After a warm-up it reports, over SECO
   delay        from a sample's time (in its payload) to its arrival at the subscriber, p50 and p99
   cpu/1000     the gateway's CPU time per 1,000 values published
   rss          the gateway's resident memory at the start and end of the window, and its peak
+and then how the gateway ended when stopped (0 unless something went wrong).
 
     gateway_load.py GATEWAY ZEPHLOR_SIM MOSQUITTO MOSQUITTO_SUB [--seconds 300] [--lines 128]
                     [--items 8] [--period 100]
@@ -148,6 +149,8 @@ try:
           f"({100 * cpu / elapsed:.0f} % of one core)")
     print(f"rss        {rss[0]} KiB at the start, {rss[-1]} KiB at the end, {max(rss)} KiB peak "
           f"({len(rss)} samples)")
+    gateway.terminate()
+    print(f"the gateway ended with exit {gateway.wait(timeout=10)}")
 finally:
     for child in reversed(children):
         if child.poll() is None:

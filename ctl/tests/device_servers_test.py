@@ -18,32 +18,10 @@ import tempfile
 import threading
 import time
 
-from tool_checks import LIMIT, SIM, check, ctl, finish, wait_until
+from tool_checks import (LIMIT, SIM, accepts, check, children, ctl, end_children, finish,
+                         free_port, start, wait_until)
 
 SER2NET, PYSERIAL_PYTHON = sys.argv[3], sys.argv[4]
-children = []
-
-
-def start(*command):
-    child = subprocess.Popen(list(command), stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                             text=True)
-    children.append(child)
-    return child
-
-
-def free_port():
-    with socket.socket() as probe:
-        probe.bind(("127.0.0.1", 0))
-        return probe.getsockname()[1]
-
-
-def accepts(port):
-    try:
-        socket.create_connection(("127.0.0.1", port), timeout=1).close()
-        return True
-    except OSError:
-        return False
-
 
 
 def patient(*arguments):
@@ -179,9 +157,6 @@ try:
           values[-1] == "0" and any("line down" in row[2] for row in rows) and
           "1 reconnect" in errors and "lost to a down line" in errors, output + errors)
 finally:
-    for child in children:
-        if child.poll() is None:
-            child.terminate()
-            child.wait(timeout=LIMIT)
+    end_children()
 
 finish()

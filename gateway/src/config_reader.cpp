@@ -273,14 +273,21 @@ const KeyRow<TopDraft> kTopKeys[] = {
 };
 // clang-format on
 
+// A line's or an item's name: given, and not one whose topic the gateway or a line keeps for
+// its status (`reservedFor` says whose).
+void checkName(Reader& reader, const YAML::Mark& where, const std::string& what,
+               const std::string& name, bool reserved, const char* reservedFor) {
+  if (name.empty()) reader.fault(where, what + " needs a name");
+  if (reserved) {
+    reader.fault(where, what + " cannot be named \"" + name + "\": that topic is " + reservedFor);
+  }
+}
+
 // What only a whole item can be judged by: its kind against its period and writability.
 void finishItem(Reader& reader, ItemDraft& draft, const PublishSettings& outer) {
   ItemConfig& item = draft.config;
-  if (item.name.empty()) reader.fault(draft.where, "an item needs a name");
-  if (isReservedItemName(item.name)) {
-    reader.fault(draft.where,
-                 "an item cannot be named \"" + item.name + "\": that topic is the line's status");
-  }
+  checkName(reader, draft.where, "an item", item.name, isReservedItemName(item.name),
+            "the line's status");
   const PublishSettings publish = draft.publish.over(outer);
   item.publish = publish.mode.value_or(PublishMode::kOnChange);
   item.heartbeat = publish.heartbeat.value_or(item.heartbeat);
@@ -309,11 +316,8 @@ void finishItem(Reader& reader, ItemDraft& draft, const PublishSettings& outer) 
 
 void finishLine(Reader& reader, LineDraft& draft, const PublishSettings& outer) {
   LineConfig& line = draft.config;
-  if (line.name.empty()) reader.fault(draft.where, "a line needs a name");
-  if (isReservedLineName(line.name)) {
-    reader.fault(draft.where,
-                 "a line cannot be named \"" + line.name + "\": that topic is the gateway's own");
-  }
+  checkName(reader, draft.where, "a line", line.name, isReservedLineName(line.name),
+            "the gateway's own");
   if (line.device.empty()) {
     reader.fault(draft.where, "line " + line.name +
                                   " needs a device (a serial device, "

@@ -11,7 +11,6 @@ failure and "N passed, M failed".
 import json
 import os
 import signal
-import socket
 import subprocess
 import sys
 import tempfile
@@ -19,34 +18,11 @@ import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../ctl/tests"))
-from tool_checks import LIMIT, SIM, check, ctl, finish, wait_until  # noqa: E402
+from tool_checks import (LIMIT, SIM, accepts, check, ctl, end_children, finish,  # noqa: E402
+                         free_port, start, wait_until)
 
 GATEWAY, MOSQUITTO, SUB, PUB = sys.argv[3:7]
 PREFIX = "plant/a"
-children = []
-
-
-def start(*command):
-    child = subprocess.Popen(list(command), stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                             text=True)
-    children.append(child)
-    return child
-
-
-def free_port():
-    with socket.socket() as probe:
-        probe.bind(("127.0.0.1", 0))
-        return probe.getsockname()[1]
-
-
-def accepts(port):
-    try:
-        socket.create_connection(("127.0.0.1", port), timeout=1).close()
-        return True
-    except OSError:
-        return False
-
-
 def stop(child):
     if child.poll() is None:
         child.terminate()
@@ -292,8 +268,5 @@ try:
     check("a broker that refuses the credentials", refused.returncode == 14 and
           "refused the connection" in refused.stderr, refused.stderr)
 finally:
-    for child in children:
-        if child.poll() is None:
-            child.kill()
-        child.communicate(timeout=LIMIT)
+    end_children()
 finish()

@@ -2,21 +2,44 @@
 
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 
 namespace zephlor::text {
 
-std::string timestampNow() {
-  const auto now = std::chrono::system_clock::now();
-  const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-  const auto millis =
-      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-  const std::tm utc = *std::gmtime(&seconds);  // the tools run on one thread
-  char text[40];
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
-  char withMillis[48];
-  std::snprintf(withMillis, sizeof withMillis, "%s.%03lldZ", text, static_cast<long long>(millis));
-  return withMillis;
+namespace {
+
+// The proleptic Gregorian date of a day counted from 1970-01-01, by eras of 400 years: plain
+// arithmetic, where gmtime's one static result would be shared by the gateway's line threads.
+void civilDate(long long days, long long& year, unsigned& month, unsigned& day) {
+  days += 719468;  // from 0000-03-01
+  const long long era = (days >= 0 ? days : days - 146096) / 146097;
+  const auto dayOfEra = static_cast<unsigned>(days - era * 146097);
+  const unsigned yearOfEra =
+      (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const unsigned shiftedMonth = (5 * dayOfYear + 2) / 153;  // March is 0
+  day = dayOfYear - (153 * shiftedMonth + 2) / 5 + 1;
+  month = shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9;
+  year = static_cast<long long>(yearOfEra) + era * 400 + (month <= 2 ? 1 : 0);
+}
+
+}  // namespace
+
+std::string timestampNow() { return formatTimestamp(std::chrono::system_clock::now()); }
+
+std::string formatTimestamp(std::chrono::system_clock::time_point time) {
+  using namespace std::chrono;
+  const long long millis = duration_cast<milliseconds>(time.time_since_epoch()).count();
+  const long long msPerDay = 86400000;
+  const long long days = (millis >= 0 ? millis : millis - msPerDay + 1) / msPerDay;
+  const long long ofDay = millis - days * msPerDay;
+  long long year = 0;
+  unsigned month = 0;
+  unsigned day = 0;
+  civilDate(days, year, month, day);
+  char text[48];
+  std::snprintf(text, sizeof text, "%04lld-%02u-%02uT%02lld:%02lld:%02lld.%03lldZ", year, month,
+                day, ofDay / 3600000, ofDay / 60000 % 60, ofDay / 1000 % 60, ofDay % 1000);
+  return text;
 }
 
 std::string formatMilliseconds(std::chrono::microseconds duration) {

@@ -6,8 +6,9 @@
 
 namespace zephlor::text {
 
-// Now, as ISO 8601 UTC with milliseconds: 2026-12-08T20:41:45.123Z.
+// Now, as ISO 8601 UTC with milliseconds: 2026-12-08T20:41:45.123Z. Safe on any thread.
 std::string timestampNow();
+std::string formatTimestamp(std::chrono::system_clock::time_point time);
 
 // A duration as the tools show reply times: "27.3 ms".
 std::string formatMilliseconds(std::chrono::microseconds duration);
