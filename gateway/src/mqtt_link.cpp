@@ -84,16 +84,22 @@ ExitCode MqttLink::start(const BrokerConfig& broker, const std::string& password
   return kSuccess;
 }
 
-void MqttLink::publishLocked(const std::string& topic, const std::string& payload, bool retained,
+void MqttLink::send(const std::string& topic, const std::string& payload, bool retained,
                              int* messageId) {
   mosquitto_publish(client_, messageId, topic.c_str(), static_cast<int>(payload.size()),
                     payload.data(), kQos, retained);
 }
 
 void MqttLink::publish(const std::string& topic, const std::string& payload, bool retained) {
-  const std::lock_guard<std::mutex> hold(mutex_);
-  if (retained) latest_[topic] = payload;
-  if (connected_) publishLocked(topic, payload, retained, nullptr);
+  {
+    const std::lock_guard<std::mutex> hold(mutex_);
+    if (retained) latest_[topic] = payload;
+    if (!connected_) return;
+  }
+  // Sent outside the lock (the library takes its own): a line thread preempted while sending
+  // would otherwise hold up every other line's values. Each topic has one publishing thread,
+  // and a connection that comes back sends every topic's latest, so nothing is lost or reordered.
+  send(topic, payload, retained, nullptr);
 }
 
 std::string MqttLink::refusal() const {
@@ -107,7 +113,7 @@ void MqttLink::stop(std::chrono::milliseconds grace) {
     std::unique_lock<std::mutex> hold(mutex_);
     if (connected_) {
       int messageId = -1;
-      publishLocked(topics_.gatewayStatus(), kOffline, true, &messageId);
+      send(topics_.gatewayStatus(), kOffline, true, &messageId);
       offlineMessage_ = messageId;
       acknowledged_.wait_for(hold, grace, [this] { return offlineTaken_ || !connected_; });
     }
@@ -136,9 +142,9 @@ void MqttLink::onConnect(mosquitto* client, void* self, int code) {
   // Online first, then the latest of everything: what subscribers missed while the broker was
   // away, or what the gateway found before it first connected.
   link.latest_[link.topics_.gatewayStatus()] = kOnline;
-  link.publishLocked(link.topics_.gatewayStatus(), kOnline, true, nullptr);
+  link.send(link.topics_.gatewayStatus(), kOnline, true, nullptr);
   for (const auto& [topic, payload] : link.latest_) {
-    if (topic != link.topics_.gatewayStatus()) link.publishLocked(topic, payload, true, nullptr);
+    if (topic != link.topics_.gatewayStatus()) link.send(topic, payload, true, nullptr);
   }
 }
 

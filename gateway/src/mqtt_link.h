@@ -50,8 +50,7 @@ class MqttLink : public MessageSink {
   static void onDisconnect(mosquitto* client, void* self, int code);
   static void onPublish(mosquitto* client, void* self, int messageId);
   static void onMessage(mosquitto* client, void* self, const mosquitto_message* message);
-  void publishLocked(const std::string& topic, const std::string& payload, bool retained,
-                     int* messageId);
+  void send(const std::string& topic, const std::string& payload, bool retained, int* messageId);
 
   Topics topics_;
   SetHandler onSet_;
