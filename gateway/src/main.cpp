@@ -65,8 +65,7 @@ ExitCode runUntilStopped(Gateway& gateway, const GatewayConfig& config, const Mq
     const auto tick = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
     if (!io::sleepUntil(every.count() != 0 ? std::min(tick, nextMetrics) : tick)) return kSuccess;
     if (link != nullptr && !link->refusal().empty()) {
-      std::cerr << "zephlor-gateway: the broker " << config.broker.host << ":" << config.broker.port
-                << " refused the connection: " << link->refusal() << std::endl;
+      std::cerr << "zephlor-gateway: " << link->refusal() << std::endl;
       return kBrokerRefused;
     }
     if (dryRun != nullptr && dryRun->failed()) return kOutputFailed;

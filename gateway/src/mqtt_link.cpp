@@ -2,6 +2,8 @@
 
 #include <mosquitto.h>
 
+#include <iostream>
+
 namespace zephlor::gateway {
 namespace {
 
@@ -14,25 +16,31 @@ std::string failure(const char* what, int code) {
   return std::string(what) + ": " + mosquitto_strerror(code);
 }
 
+// One whole line on standard error, however many threads write.
+void tell(const std::string& text) { std::cerr << "zephlor-gateway: " + text + "\n" << std::flush; }
+
 }  // namespace
 
 MqttLink::MqttLink(const Topics& topics, SetHandler onSet)
     : topics_(topics), onSet_(std::move(onSet)) {}
 
 MqttLink::~MqttLink() {
-  if (client_ != nullptr) {
-    if (started_) mosquitto_loop_stop(client_, true);
-    mosquitto_destroy(client_);
-  }
+  stop(std::chrono::milliseconds(0));
+  // A thread left behind by stop() may still use the client; the process is ending.
+  if (client_ != nullptr && !network_.joinable()) mosquitto_destroy(client_);
 }
 
 ExitCode MqttLink::start(const BrokerConfig& broker, const std::string& password,
                          std::string& error) {
+  broker_ = broker.host + ":" + std::to_string(broker.port);
   client_ = mosquitto_new(broker.clientId.c_str(), true, this);
   if (client_ == nullptr) {
     error = "cannot make an MQTT client";
     return kUsage;
   }
+  // Published to from the line threads while its own thread runs the connection.
+  mosquitto_threaded_set(client_, true);
+  mosquitto_log_callback_set(client_, onLog);
   mosquitto_connect_callback_set(client_, onConnect);
   mosquitto_disconnect_callback_set(client_, onDisconnect);
   mosquitto_publish_callback_set(client_, onPublish);
@@ -71,21 +79,41 @@ ExitCode MqttLink::start(const BrokerConfig& broker, const std::string& password
       return kConfigUnreadable;
     }
   }
-  // The first attempt may fail (the broker not up yet): the library's thread keeps trying, and
-  // the lines are polled meanwhile. The thread is started first: started after a first attempt
-  // that failed, it would wait for ever.
-  code = mosquitto_loop_start(client_);
-  if (code != MOSQ_ERR_SUCCESS) {
-    error = failure("the MQTT client's thread", code);
-    return kUsage;
-  }
-  started_ = true;
+  // The first attempt may fail (the broker not up yet): the connection's thread keeps trying,
+  // and the lines are polled meanwhile.
   mosquitto_connect_async(client_, broker.host.c_str(), broker.port, kKeepAliveSeconds);
+  network_ = std::thread([this] { serve(); });
   return kSuccess;
 }
 
+// The library's loop reconnects after a lost connection by itself; it returns on what it takes
+// for fatal. A failed TLS handshake before the broker ever accepted the gateway is a certificate
+// that does not fit, told as a refusal; anything else is tried again after a pause.
+void MqttLink::serve() {
+  for (auto pause = std::chrono::seconds(1);;
+       pause = std::min(2 * pause, std::chrono::seconds(10))) {
+    const int code = mosquitto_loop_forever(client_, 1000, 1);
+    std::unique_lock<std::mutex> hold(mutex_);
+    if (stopping_) break;
+    if (code == MOSQ_ERR_TLS && !everConnected_) {
+      refusal_ = "the TLS handshake with " + broker_ + " failed" +
+                 (lastError_.empty() ? std::string() : " (" + lastError_ + ")") +
+                 ": is ca-file the authority that signed the broker's certificate?";
+      break;
+    }
+    tell("the connection to " + broker_ + " failed: " + mosquitto_strerror(code) +
+         (lastError_.empty() ? std::string() : " (" + lastError_ + ")") + "; trying again");
+    if (acknowledged_.wait_for(hold, pause, [this] { return stopping_; })) break;
+    hold.unlock();
+    mosquitto_reconnect(client_);
+  }
+  const std::lock_guard<std::mutex> hold(mutex_);
+  networkEnded_ = true;
+  acknowledged_.notify_all();
+}
+
 void MqttLink::send(const std::string& topic, const std::string& payload, bool retained,
-                             int* messageId) {
+                    int* messageId) {
   mosquitto_publish(client_, messageId, topic.c_str(), static_cast<int>(payload.size()),
                     payload.data(), kQos, retained);
 }
@@ -108,36 +136,45 @@ std::string MqttLink::refusal() const {
 }
 
 void MqttLink::stop(std::chrono::milliseconds grace) {
-  if (!started_) return;
-  {
-    std::unique_lock<std::mutex> hold(mutex_);
-    if (connected_) {
-      int messageId = -1;
-      send(topics_.gatewayStatus(), kOffline, true, &messageId);
-      offlineMessage_ = messageId;
-      acknowledged_.wait_for(hold, grace, [this] { return offlineTaken_ || !connected_; });
-    }
+  if (!network_.joinable()) return;
+  std::unique_lock<std::mutex> hold(mutex_);
+  stopping_ = true;
+  if (connected_) {
+    int messageId = -1;
+    send(topics_.gatewayStatus(), kOffline, true, &messageId);
+    offlineMessage_ = messageId;
+    acknowledged_.wait_for(hold, grace, [this] { return offlineTaken_ || !connected_; });
   }
-  // Never connected or not now, the library's thread may be waiting on a connection attempt
-  // to a host that does not answer: that is cut short rather than waited out.
-  const bool connected = [this] {
-    const std::lock_guard<std::mutex> hold(mutex_);
-    return connected_;
-  }();
+  acknowledged_.notify_all();
+  hold.unlock();
   mosquitto_disconnect(client_);
-  mosquitto_loop_stop(client_, !connected);
-  started_ = false;
+  // The loop ends at once after the disconnection; only an attempt to connect to a host that
+  // does not answer holds it up, and that is not waited out.
+  hold.lock();
+  acknowledged_.wait_for(hold, grace, [this] { return networkEnded_; });
+  const bool ended = networkEnded_;
+  hold.unlock();
+  if (ended) {
+    network_.join();
+  } else {
+    network_.detach();
+  }
 }
 
 void MqttLink::onConnect(mosquitto* client, void* self, int code) {
   auto& link = *static_cast<MqttLink*>(self);
   const std::lock_guard<std::mutex> hold(link.mutex_);
   if (code != 0) {
-    if (!link.everConnected_) link.refusal_ = mosquitto_connack_string(code);
+    if (!link.everConnected_) {
+      link.refusal_ = "the broker " + link.broker_ +
+                      " refused the connection: " + mosquitto_connack_string(code);
+    }
     return;
   }
+  tell((link.everConnected_ ? "connected again to " : "connected to ") + link.broker_);
   link.connected_ = true;
   link.everConnected_ = true;
+  link.lastError_.clear();
   mosquitto_subscribe(client, nullptr, link.topics_.setSubscription().c_str(), kQos);
   // Online first, then the latest of everything: what subscribers missed while the broker was
   // away, or what the gateway found before it first connected.
@@ -148,11 +185,22 @@ void MqttLink::onConnect(mosquitto* client, void* self, int code) {
   }
 }
 
-void MqttLink::onDisconnect(mosquitto*, void* self, int) {
+void MqttLink::onDisconnect(mosquitto*, void* self, int code) {
   auto& link = *static_cast<MqttLink*>(self);
   const std::lock_guard<std::mutex> hold(link.mutex_);
+  if (link.connected_ && !link.stopping_) {
+    tell("lost the broker " + link.broker_ + " (" + mosquitto_strerror(code) +
+         "); the latest values go out when it is back");
+  }
   link.connected_ = false;
   link.acknowledged_.notify_all();
+}
+
+void MqttLink::onLog(mosquitto*, void* self, int level, const char* text) {
+  if (level != MOSQ_LOG_ERR) return;
+  auto& link = *static_cast<MqttLink*>(self);
+  const std::lock_guard<std::mutex> hold(link.mutex_);
+  link.lastError_ = text;
 }
 
 void MqttLink::onPublish(mosquitto*, void* self, int messageId) {

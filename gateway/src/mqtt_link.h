@@ -1,8 +1,9 @@
 // The gateway's one connection to its broker, through libmosquitto: connected in the background
-// and reconnected by the library after any outage, with "offline" as its last will. It keeps the
-// latest message of every retained topic, bounded by the number of topics, and publishes those
-// again whenever the connection comes back; what would be published while the broker is away is
-// only kept, never queued.
+// on a thread of its own and reconnected after any outage, with "offline" as its last will. It
+// keeps the latest message of every retained topic, bounded by the number of topics, and
+// publishes those again whenever the connection comes back; what would be published while the
+// broker is away is only kept, never queued. Connections made and lost are told on standard
+// error.
 #pragma once
 
 #include <chrono>
@@ -11,6 +12,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "config.h"
 #include "message_sink.h"
@@ -38,8 +40,9 @@ class MqttLink : public MessageSink {
 
   void publish(const std::string& topic, const std::string& payload, bool retained) override;
 
-  // Why the broker refused the first connection (bad credentials, a client id it does not take);
-  // empty while it has not. A refusal after the gateway was once accepted is waited out.
+  // Why the broker refused the first connection (bad credentials, a client id it does not take,
+  // a certificate that the TLS authority did not sign), for a person; empty while it has not. A
+  // refusal after the gateway was once accepted is waited out.
   std::string refusal() const;
 
   // Publishes "offline", waits up to `grace` for the broker to take it, and disconnects.
@@ -50,18 +53,24 @@ class MqttLink : public MessageSink {
   static void onDisconnect(mosquitto* client, void* self, int code);
   static void onPublish(mosquitto* client, void* self, int messageId);
   static void onMessage(mosquitto* client, void* self, const mosquitto_message* message);
+  static void onLog(mosquitto* client, void* self, int level, const char* text);
+  void serve();
   void send(const std::string& topic, const std::string& payload, bool retained, int* messageId);
 
   Topics topics_;
   SetHandler onSet_;
+  std::string broker_;  // HOST:PORT, for messages
   mosquitto* client_ = nullptr;
+  std::thread network_;
   mutable std::mutex mutex_;
   std::condition_variable acknowledged_;
   std::map<std::string, std::string> latest_;  // of every retained topic
   bool connected_ = false;
   bool everConnected_ = false;
-  bool started_ = false;
+  bool stopping_ = false;
+  bool networkEnded_ = false;
   std::string refusal_;
+  std::string lastError_;  // the library's last error message
   int offlineMessage_ = -1;
   bool offlineTaken_ = false;
 };

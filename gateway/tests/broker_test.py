@@ -7,6 +7,7 @@ Every child has a time limit; results are waited for, never slept for. Prints a 
 failure and "N passed, M failed".
 
     broker_test.py ZEPHLORCTL ZEPHLOR_SIM ZEPHLOR_GATEWAY MOSQUITTO MOSQUITTO_SUB MOSQUITTO_PUB
+                   OPENSSL
 """
 import json
 import os
@@ -21,7 +22,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../
 from tool_checks import (LIMIT, SIM, accepts, check, ctl, end_children, finish,  # noqa: E402
                          free_port, start, wait_until)
 
-GATEWAY, MOSQUITTO, SUB, PUB = sys.argv[3:7]
+GATEWAY, MOSQUITTO, SUB, PUB, OPENSSL = sys.argv[3:8]
 PREFIX = "plant/a"
 def stop(child):
     if child.poll() is None:
@@ -32,12 +33,16 @@ def stop(child):
 class Broker:
     """A private mosquitto, started again on the same port after a stop."""
 
-    def __init__(self, folder, anonymous=True, start=True):
+    def __init__(self, folder, anonymous=True, start=True, tls=None):
         self.port = free_port()
         self.config = os.path.join(folder, f"mosquitto-{self.port}.conf")
+        self.client_tls = ["--cafile", tls["ca"]] if tls else []
         with open(self.config, "w") as file:
             file.write(f"listener {self.port} 127.0.0.1\nallow_anonymous {str(anonymous).lower()}\n"
                        "persistence false\n")
+            if tls:  # run as whoever runs the test, so it reads the test's own files
+                file.write(f"user root\ncafile {tls['ca']}\ncertfile {tls['cert']}\n"
+                           f"keyfile {tls['key']}\n")
         if start:
             self.start()
 
@@ -54,7 +59,8 @@ class Subscriber:
 
     def __init__(self, broker, topic):
         self.messages = []
-        self.process = start(SUB, "-p", str(broker.port), "-q", "1", "-v", "-t", topic)
+        self.process = start(SUB, "-h", "127.0.0.1", "-p", str(broker.port), *broker.client_tls,
+                             "-q", "1", "-v", "-t", topic)
         threading.Thread(target=self.read, daemon=True).start()
 
     def read(self):
@@ -86,12 +92,31 @@ def publish(broker, topic, payload):
                    timeout=LIMIT, check=True)
 
 
-def gateway_config(folder, broker, device, extra=""):
+def certificates(folder, name):
+    """A private authority NAME-ca.pem and a certificate it signed for 127.0.0.1."""
+    files = {part: os.path.join(folder, f"{name}-{part}.pem") for part in ("ca", "cert", "key")}
+    authority_key = os.path.join(folder, f"{name}-ca-key.pem")
+    request = os.path.join(folder, f"{name}.csr")
+    extensions = os.path.join(folder, f"{name}.ext")
+    with open(extensions, "w") as file:
+        file.write("subjectAltName=IP:127.0.0.1\n")
+    for command in (
+            ["req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", authority_key, "-out",
+             files["ca"], "-days", "2", "-subj", f"/CN={name} authority"],
+            ["req", "-newkey", "rsa:2048", "-nodes", "-keyout", files["key"], "-out", request,
+             "-subj", "/CN=127.0.0.1"],
+            ["x509", "-req", "-in", request, "-CA", files["ca"], "-CAkey", authority_key,
+             "-CAcreateserial", "-out", files["cert"], "-days", "2", "-extfile", extensions]):
+        subprocess.run([OPENSSL, *command], capture_output=True, timeout=LIMIT, check=True)
+    return files
+
+
+def gateway_config(folder, broker, device, extra="", broker_extra=""):
     path = os.path.join(folder, "gateway.yaml")
     with open(path, "w") as file:
         file.write(f"""broker:
   port: {broker.port}
-  client-id: test-gateway
+  client-id: test-gateway{broker_extra}
 topic-prefix: {PREFIX}
 metrics-every: 1000
 lines:
@@ -261,6 +286,20 @@ try:
     check("and publishes once it is there", latecomer.wait(
         f"{PREFIX}/hall-1/level", lambda p: p["quality"] == "good", 20) is not None)
     stop(gateway)
+
+    # TLS: the broker's certificate checked against the authority named in ca-file; one that
+    # another authority signed is a refusal.
+    ours, theirs = certificates(folder, "ours"), certificates(folder, "theirs")
+    secure = Broker(folder, tls=ours)
+    gateway = start(GATEWAY, gateway_config(folder, secure, device,
+                                            broker_extra=f"\n  tls: {{ca-file: {ours['ca']}}}"))
+    private = Subscriber(secure, f"{PREFIX}/#")
+    check("values over TLS", private.wait(f"{PREFIX}/hall-1/level") is not None, private.messages)
+    stop(gateway)
+    mistrusted = run(gateway_config(folder, secure, device,
+                                    broker_extra=f"\n  tls: {{ca-file: {theirs['ca']}}}"))
+    check("a broker certificate of another authority", mistrusted.returncode == 14 and
+          "certificate verify failed" in mistrusted.stderr, mistrusted.stderr)
 
     # A broker that refuses the gateway ends it with its own status.
     strict = Broker(folder, anonymous=False)
