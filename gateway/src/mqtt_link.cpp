@@ -96,13 +96,12 @@ void MqttLink::serve() {
     std::unique_lock<std::mutex> hold(mutex_);
     if (stopping_) break;
     if (code == MOSQ_ERR_TLS && !everConnected_) {
-      refusal_ = "the TLS handshake with " + broker_ + " failed" +
-                 (lastError_.empty() ? std::string() : " (" + lastError_ + ")") +
+      refusal_ = "the TLS handshake with " + broker_ + " failed" + lastError() +
                  ": is ca-file the authority that signed the broker's certificate?";
       break;
     }
-    tell("the connection to " + broker_ + " failed: " + mosquitto_strerror(code) +
-         (lastError_.empty() ? std::string() : " (" + lastError_ + ")") + "; trying again");
+    tell("the connection to " + broker_ + " failed: " + mosquitto_strerror(code) + lastError() +
+         "; trying again");
     if (acknowledged_.wait_for(hold, pause, [this] { return stopping_; })) break;
     hold.unlock();
     mosquitto_reconnect(client_);
@@ -174,7 +173,10 @@ void MqttLink::onConnect(mosquitto* client, void* self, int code) {
   tell((link.everConnected_ ? "connected again to " : "connected to ") + link.broker_);
   link.connected_ = true;
   link.everConnected_ = true;
-  link.lastError_.clear();
+  {
+    const std::lock_guard<std::mutex> forget(link.errorMutex_);
+    link.lastError_.clear();
+  }
   mosquitto_subscribe(client, nullptr, link.topics_.setSubscription().c_str(), kQos);
   // Online first, then the latest of everything: what subscribers missed while the broker was
   // away, or what the gateway found before it first connected.
@@ -199,8 +201,13 @@ void MqttLink::onDisconnect(mosquitto*, void* self, int code) {
 void MqttLink::onLog(mosquitto*, void* self, int level, const char* text) {
   if (level != MOSQ_LOG_ERR) return;
   auto& link = *static_cast<MqttLink*>(self);
-  const std::lock_guard<std::mutex> hold(link.mutex_);
+  const std::lock_guard<std::mutex> hold(link.errorMutex_);
   link.lastError_ = text;
+}
+
+std::string MqttLink::lastError() const {
+  const std::lock_guard<std::mutex> hold(errorMutex_);
+  return lastError_.empty() ? std::string() : " (" + lastError_ + ")";
 }
 
 void MqttLink::onPublish(mosquitto*, void* self, int messageId) {

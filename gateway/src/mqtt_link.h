@@ -56,6 +56,7 @@ class MqttLink : public MessageSink {
   static void onLog(mosquitto* client, void* self, int level, const char* text);
   void serve();
   void send(const std::string& topic, const std::string& payload, bool retained, int* messageId);
+  std::string lastError() const;
 
   Topics topics_;
   SetHandler onSet_;
@@ -70,7 +71,10 @@ class MqttLink : public MessageSink {
   bool stopping_ = false;
   bool networkEnded_ = false;
   std::string refusal_;
-  std::string lastError_;  // the library's last error message
+  // The library's last error message, under a lock of its own: the library may log from within
+  // a call made while mutex_ is held.
+  mutable std::mutex errorMutex_;
+  std::string lastError_;
   int offlineMessage_ = -1;
   bool offlineTaken_ = false;
 };
