@@ -1,6 +1,7 @@
 #include "line_worker.h"
 
 #include "shared_driver.h"
+#include "tell.h"
 #include "zephlor_io/stop_request.h"
 #include "zephlor_sim/simulated_link.h"
 #include "zephlor_text/timestamp.h"
@@ -166,6 +167,7 @@ void LineWorker::publishStatus(bool up, const std::string& reason) {
     const std::lock_guard<std::mutex> hold(mutex_);
     figures_.up = up;
   }
+  tell("line " + config_.name + (up ? " up: " : " down: ") + reason);
   sink_.publish(topics_.lineStatus(config_.name),
                 lineStatusPayload(up, reason, text::timestampNow()), true);
 }

@@ -1,8 +1,8 @@
 #include "mqtt_link.h"
 
-#include <mosquitto.h>
+#include "tell.h"
 
-#include <iostream>
+#include <mosquitto.h>
 
 namespace zephlor::gateway {
 namespace {
@@ -15,9 +15,6 @@ constexpr const char* kOffline = "offline";
 std::string failure(const char* what, int code) {
   return std::string(what) + ": " + mosquitto_strerror(code);
 }
-
-// One whole line on standard error, however many threads write.
-void tell(const std::string& text) { std::cerr << "zephlor-gateway: " + text + "\n" << std::flush; }
 
 }  // namespace
 
