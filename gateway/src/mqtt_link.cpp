@@ -24,7 +24,7 @@ MqttLink::MqttLink(const Topics& topics, SetHandler onSet)
 MqttLink::~MqttLink() {
   stop(std::chrono::milliseconds(0));
   // A thread left behind by stop() may still use the client; the process is ending.
-  if (client_ != nullptr && !network_.joinable()) mosquitto_destroy(client_);
+  if (client_ != nullptr && !networkLeftRunning_) mosquitto_destroy(client_);
 }
 
 ExitCode MqttLink::start(const BrokerConfig& broker, const std::string& password,
@@ -154,6 +154,7 @@ void MqttLink::stop(std::chrono::milliseconds grace) {
     network_.join();
   } else {
     network_.detach();
+    networkLeftRunning_ = true;
   }
 }
 
@@ -164,6 +165,8 @@ void MqttLink::onConnect(mosquitto* client, void* self, int code) {
     if (!link.everConnected_) {
       link.refusal_ = "the broker " + link.broker_ +
                       " refused the connection: " + mosquitto_connack_string(code);
+      // No more attempts: the gateway ends on a refusal at start.
+      mosquitto_disconnect(client);
     }
     return;
   }

@@ -70,6 +70,7 @@ class MqttLink : public MessageSink {
   bool everConnected_ = false;
   bool stopping_ = false;
   bool networkEnded_ = false;
+  bool networkLeftRunning_ = false;  // by stop(), on an attempt to connect that does not end
   std::string refusal_;
   // The library's last error message, under a lock of its own: the library may log from within
   // a call made while mutex_ is held.
