@@ -1,5 +1,6 @@
 #include "gateway.h"
 
+#include <algorithm>
 #include <sstream>
 
 #include "payloads.h"
@@ -17,9 +18,9 @@ double milliseconds(std::chrono::microseconds time) {
 
 Gateway::Gateway(const GatewayConfig& config, const host::DriverEntryPoints& driver,
                  MessageSink& sink)
-    : config_(config), topics_{config.topicPrefix}, sink_(sink) {
+    : topics_{config.topicPrefix}, sink_(sink) {
   const host::DriverEntryPoints& shared = serializedEntryPoints(driver);
-  for (const LineConfig& line : config_.lines) {
+  for (const LineConfig& line : config.lines) {
     lineIndex_[line.name] = lines_.size();
     lines_.push_back(std::make_unique<LineWorker>(line, topics_, shared, sink_));
   }
@@ -45,14 +46,15 @@ void Gateway::onSet(const std::string& topic, const std::string& payload) {
   std::string error;
   const bool readable = parseSetRequest(payload, request, error);
   const auto line = lineIndex_.find(lineName);
-  const std::vector<ItemConfig>* items =
-      line == lineIndex_.end() ? nullptr : &lines_[line->second]->config().items;
-  size_t index = 0;
-  while (items != nullptr && index < items->size() && (*items)[index].name != itemName) ++index;
-  if (items == nullptr || index == items->size()) {
-    return refuse(topic, request.id, "no item " + itemName + " on a line " + lineName);
+  if (line == lineIndex_.end()) return refuse(topic, request.id, "no line " + lineName);
+  const std::vector<ItemConfig>& items = lines_[line->second]->config().items;
+  const auto found = std::find_if(items.begin(), items.end(),
+                                  [&](const ItemConfig& item) { return item.name == itemName; });
+  if (found == items.end()) {
+    return refuse(topic, request.id, "no item " + itemName + " on line " + lineName);
   }
-  const ItemConfig& item = (*items)[index];
+  const ItemConfig& item = *found;
+  const auto index = static_cast<size_t>(found - items.begin());
   if (!item.writable) {
     return refuse(topic, request.id, "item " + itemName + " is not writable");
   }

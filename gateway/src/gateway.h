@@ -31,7 +31,6 @@ class Gateway {
  private:
   void refuse(const std::string& topic, const Json& id, const std::string& error);
 
-  const GatewayConfig config_;
   const Topics topics_;
   MessageSink& sink_;
   std::vector<std::unique_ptr<LineWorker>> lines_;

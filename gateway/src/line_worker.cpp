@@ -138,7 +138,6 @@ bool LineWorker::openLine() {
     transport_ = std::make_unique<io::SerialLineTransport>(*line_);
   }
   up_ = true;
-  everOpened_ = true;
   publishStatus(true, config_.simulated() ? "the built-in simulator" : "opened " + config_.device);
   return true;
 }
@@ -218,7 +217,6 @@ void LineWorker::poll(ItemState& item) {
 
 void LineWorker::sample(ItemState& item, const std::string& quality) {
   const Clock::time_point now = Clock::now();
-  item.quality = quality;
   const bool publish = item.config->publish == PublishMode::kEveryPoll || !item.everPublished ||
                        item.value != item.publishedValue || quality != item.publishedQuality ||
                        now - item.publishedAt >= item.config->heartbeat;

@@ -71,7 +71,6 @@ class LineWorker {
     Clock::time_point due;
     bool everPublished = false;
     Json value;  // the last good value, null until one was read
-    std::string quality;
     Json publishedValue;
     std::string publishedQuality;
     Clock::time_point publishedAt;
@@ -101,7 +100,6 @@ class LineWorker {
   std::unique_ptr<sim::FaultInjector> simFaults_;
   std::unique_ptr<host::LineTransport> transport_;
   bool up_ = false;
-  bool everOpened_ = false;
   std::string downReason_;
 
   std::mutex mutex_;  // guards what follows
