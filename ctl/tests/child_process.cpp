@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <fstream>
 
 namespace zephlor::testing {
 namespace {
@@ -19,19 +20,42 @@ int millisecondsLeft(Clock::time_point deadline) {
   return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 
-// Starts `argv` with its standard streams on the given descriptors (-1: /dev/null).
+// Starts `argv` with its standard streams on the given descriptors (-1: /dev/null), and returns
+// once the new program has replaced the forked copy of this one, so that what the test then
+// sees of the child (its signal handlers, above all) is the program's own.
 pid_t spawn(const std::vector<std::string>& argv, int in, int out, int err) {
+  int execSeen[2];
+  if (pipe2(execSeen, O_CLOEXEC) != 0) return -1;
   const pid_t pid = fork();
-  if (pid != 0) return pid;
-  const int devNull = open("/dev/null", O_RDWR);
-  dup2(in >= 0 ? in : devNull, STDIN_FILENO);
-  dup2(out >= 0 ? out : devNull, STDOUT_FILENO);
-  dup2(err >= 0 ? err : devNull, STDERR_FILENO);
-  std::vector<char*> args;
-  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-  args.push_back(nullptr);
-  execv(args[0], args.data());
-  _exit(127);
+  if (pid == 0) {
+    const int devNull = open("/dev/null", O_RDWR);
+    dup2(in >= 0 ? in : devNull, STDIN_FILENO);
+    dup2(out >= 0 ? out : devNull, STDOUT_FILENO);
+    dup2(err >= 0 ? err : devNull, STDERR_FILENO);
+    std::vector<char*> args;
+    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+  }
+  close(execSeen[1]);
+  char none;
+  while (pid > 0 && read(execSeen[0], &none, 1) < 0 && errno == EINTR) {
+  }
+  close(execSeen[0]);
+  return pid;
+}
+
+// Whether process `pid` has installed a handler for `signal`: its bit in the SigCgt mask of
+// /proc/PID/status.
+bool catchesSignal(pid_t pid, int signal) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("SigCgt:", 0) == 0) {
+      return (std::stoull(line.substr(7), nullptr, 16) >> (signal - 1) & 1) != 0;
+    }
+  }
+  return false;
 }
 
 int exitCodeOf(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
@@ -139,8 +163,13 @@ std::optional<std::string> BackgroundChild::readLine(std::chrono::milliseconds l
   }
 }
 
-void BackgroundChild::signal(int signal) {
-  if (pid_ > 0) kill(pid_, signal);
+bool BackgroundChild::signalOnceCaught(int signal, std::chrono::milliseconds limit) {
+  const Clock::time_point deadline = Clock::now() + limit;
+  while (pid_ > 0 && !catchesSignal(pid_, signal)) {
+    if (Clock::now() >= deadline) return false;
+    usleep(1000);
+  }
+  return pid_ > 0 && kill(pid_, signal) == 0;
 }
 
 std::optional<int> BackgroundChild::waitForExit(std::chrono::milliseconds limit) {

@@ -35,8 +35,9 @@ class BackgroundChild {
   // The next line of its standard output, without the LF; nothing if none came within `limit`.
   std::optional<std::string> readLine(std::chrono::milliseconds limit);
 
-  // Sends it `signal`.
-  void signal(int signal);
+  // Sends it `signal` once it has installed a handler for it, so that a slow start is never
+  // taken for the behaviour under test. False if it had none within `limit`.
+  bool signalOnceCaught(int signal, std::chrono::milliseconds limit);
 
   // Its exit code once it has ended (-1 if a signal ended it), or nothing while it still runs at
   // `limit`.

@@ -136,7 +136,8 @@ try:
     check("a server that keeps its own speed", run.returncode == 4 and
           "runs the line at 9600 baud, not 19200" in run.stderr, run.stderr)
 
-    # A device server that goes away and comes back on the same port.
+    # A device server that goes away and comes back on the same port. Each step waits for the
+    # poll to show the state before it: a first good sample, then a sample lost to the line.
     port = free_port()
     first = start(SIM, "--tcp", f"127.0.0.1:{port}")
     first.stdout.readline()
@@ -145,17 +146,19 @@ try:
          "2", "3", "--interval", "100", "--count", "40", "--reconnect"],
         stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
     children.append(poll)
-    time.sleep(0.8)
+    output = poll.stdout.readline() + poll.stdout.readline()  # the header and a first sample
     first.terminate()
     first.wait(timeout=LIMIT)
-    time.sleep(1.5)
+    while (row := poll.stdout.readline()) and "line down" not in row:
+        output += row
+    output += row
     second = start(SIM, "--tcp", f"127.0.0.1:{port}")
-    output, errors = poll.communicate(timeout=LIMIT)
-    rows = list(csv.reader(io.StringIO(output)))[1:]
+    rest, errors = poll.communicate(timeout=LIMIT)
+    rows = list(csv.reader(io.StringIO(output + rest)))[1:]
     values = [row[1] for row in rows]
     check("the poll rides out the lost line", len(rows) == 40 and values[0] == "0" and
           values[-1] == "0" and any("line down" in row[2] for row in rows) and
-          "1 reconnect" in errors and "lost to a down line" in errors, output + errors)
+          "1 reconnect" in errors and "lost to a down line" in errors, output + rest + errors)
 finally:
     end_children()
 

@@ -18,7 +18,8 @@ import sys
 import tempfile
 import time
 
-from tool_checks import CTL, LIMIT, SIM, check, ctl, finish, wait_until
+from tool_checks import (CTL, LIMIT, SIM, check, connecting_to, ctl, descriptors_open, finish,
+                         signal_when_ready, wait_until)
 
 
 
@@ -178,7 +179,9 @@ with simulator("--max-clients", "2", "--log") as (server, address, port):
 if sys.argv[3:] != ["sanitized"]:
     with simulator(limit_files=32) as (server, address, port):
         crowd = [socket.create_connection(("127.0.0.1", port)) for _ in range(40)]
-        time.sleep(0.3)
+        check("it takes connections until its descriptors run out",
+              wait_until(lambda: descriptors_open(server.pid) >= 32, 10),
+              descriptors_open(server.pid))
         for connection in crowd:
             connection.close()
         check("out of descriptors, it waits and serves on",
@@ -207,15 +210,16 @@ with socket.socket() as full:
     with contextlib.suppress(OSError):
         while len(waiting) < 8:
             waiting.append(socket.create_connection(full.getsockname(), timeout=0.3))
-    started = time.monotonic()
     connecting = subprocess.Popen([CTL, "--device", f"tcp:127.0.0.1:{full.getsockname()[1]}",
                                    "--timeout", "30000", "read", "led", "1", "2", "3"],
                                   stderr=subprocess.PIPE)
-    time.sleep(0.5)
-    connecting.send_signal(signal.SIGINT)
+    port = full.getsockname()[1]
+    sent = signal_when_ready(connecting, signal.SIGINT,
+                             lambda: connecting_to(connecting.pid, port))
+    stopping = time.monotonic()
     connecting.communicate(timeout=LIMIT)
-    check("a stop during connect is a stop", connecting.returncode == 130 and
-          time.monotonic() - started < 5, connecting.returncode)
+    check("a stop during connect is a stop", sent and connecting.returncode == 130 and
+          time.monotonic() - stopping < 5, connecting.returncode)
     for connection in waiting:
         connection.close()
 

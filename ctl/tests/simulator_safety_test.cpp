@@ -82,7 +82,7 @@ TEST(SimulatorSafety, DelayedReplyDoesNotHoldOffAStop) {
   io::FdLine client = openClient(simulator.device);
   ASSERT_EQ(write(client.fd(), "VGS# 1 2 3\r\n", 12), 12);
   ASSERT_TRUE(simulator.logShows("[delay]"));
-  simulator.child->signal(SIGTERM);
+  ASSERT_TRUE(simulator.child->signalOnceCaught(SIGTERM, kRunLimit));
   EXPECT_EQ(simulator.child->waitForExit(kEndsPromptly), kSuccess);
 }
 
