@@ -71,8 +71,18 @@ struct ConfigProblem {
 
 struct ConfigReading {
   std::optional<GatewayConfig> config;  // only when there are no problems
-  std::vector<ConfigProblem> problems;
+  std::vector<ConfigProblem> problems;  // in the file's order; the first thousand of them
+  size_t faultCount = 0;                // all of them
 };
+
+// The largest configuration file read.
+constexpr size_t kLargestConfigFile = 1024 * 1024;
+
+// Whether a reload leaves a line, or the broker connection, as it is: every setting the same.
+bool operator==(const ItemConfig& a, const ItemConfig& b);
+bool operator==(const LineConfig& a, const LineConfig& b);
+bool operator==(const TlsConfig& a, const TlsConfig& b);
+bool operator==(const BrokerConfig& a, const BrokerConfig& b);
 
 // Reads a configuration from its YAML text.
 ConfigReading readConfig(const std::string& yamlText);

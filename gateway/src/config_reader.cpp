@@ -20,6 +20,14 @@ namespace {
 constexpr long long kShortestPeriod = 10;
 constexpr long long kLongestPeriod = 24LL * 60 * 60 * 1000;
 
+// What one file may ask for. YAML aliases let a few bytes name a list many times over; these
+// bound the work, whatever the file's size.
+constexpr size_t kMostLines = 1000;
+constexpr size_t kMostItemsPerLine = 1000;
+constexpr size_t kMostItems = 20000;
+// Faults kept in full; beyond them only counted.
+constexpr size_t kMostFaultsKept = 1000;
+
 // Publishing as a level of the file sets it (top, line, item); the nearest level given holds.
 struct PublishSettings {
   std::optional<PublishMode> mode;
@@ -56,9 +64,11 @@ struct TopDraft {
 class Reader {
  public:
   std::vector<ConfigProblem> problems;
+  size_t faults = 0;
+  size_t items = 0;  // read so far, across all lines
 
   void fault(const YAML::Mark& where, const std::string& message) {
-    problems.push_back({where.line + 1, where.column + 1, message});
+    if (++faults <= kMostFaultsKept) problems.push_back({where.line + 1, where.column + 1, message});
   }
 
   bool scalar(const YAML::Node& node, const std::string& what, std::string& value) {
@@ -164,10 +174,15 @@ void readMapping(Reader& reader, const YAML::Node& node, const std::string& what
 // A sequence of mappings, each read into a draft of its own.
 template <typename Draft, size_t N>
 std::vector<Draft> readSequence(Reader& reader, const YAML::Node& node, const std::string& what,
-                                const KeyRow<Draft> (&rows)[N]) {
+                                const KeyRow<Draft> (&rows)[N], size_t most) {
   std::vector<Draft> drafts;
   if (!node.IsSequence() || node.size() == 0) {
     reader.fault(node.Mark(), what + "s must be a list of at least one " + what);
+    return drafts;
+  }
+  if (node.size() > most) {
+    reader.fault(node.Mark(), "at most " + std::to_string(most) + " " + what + "s, not " +
+                                  std::to_string(node.size()));
     return drafts;
   }
   for (const YAML::Node& element : node) {
@@ -229,7 +244,12 @@ const KeyRow<LineDraft> kLineKeys[] = {
     {"retries", [](Reader& r, const YAML::Node& v, LineDraft& d) {
        long long retries = 0;
        if (r.number(v, "retries", 0, 10, retries)) d.config.retries = static_cast<int>(retries); }},
-    {"items", [](Reader& r, const YAML::Node& v, LineDraft& d) { d.items = readSequence(r, v, "item", kItemKeys); }},
+    {"items", [](Reader& r, const YAML::Node& v, LineDraft& d) {
+       if (v.IsSequence() && (r.items += v.size()) > kMostItems) {
+         r.fault(v.Mark(), "at most " + std::to_string(kMostItems) + " items in all the lines together");
+         return;
+       }
+       d.items = readSequence(r, v, "item", kItemKeys, kMostItemsPerLine); }},
     {"publish", [](Reader& r, const YAML::Node& v, LineDraft& d) { r.publishMode(v, d.publish); }},
     {"heartbeat", [](Reader& r, const YAML::Node& v, LineDraft& d) { r.heartbeat(v, d.publish); }},
 };
@@ -264,7 +284,7 @@ const KeyRow<TopDraft> kTopKeys[] = {
        if (!r.scalar(v, "topic-prefix", d.config.topicPrefix)) return;
        const std::string problem = topicPrefixProblem(d.config.topicPrefix);
        if (!problem.empty()) r.fault(v.Mark(), "topic-prefix \"" + d.config.topicPrefix + "\": " + problem); }},
-    {"lines", [](Reader& r, const YAML::Node& v, TopDraft& d) { d.hasLines = true; d.lines = readSequence(r, v, "line", kLineKeys); }},
+    {"lines", [](Reader& r, const YAML::Node& v, TopDraft& d) { d.hasLines = true; d.lines = readSequence(r, v, "line", kLineKeys, kMostLines); }},
     {"publish", [](Reader& r, const YAML::Node& v, TopDraft& d) { r.publishMode(v, d.publish); }},
     {"heartbeat", [](Reader& r, const YAML::Node& v, TopDraft& d) { r.heartbeat(v, d.publish); }},
     {"metrics-every", [](Reader& r, const YAML::Node& v, TopDraft& d) {
@@ -346,7 +366,7 @@ ConfigReading readConfig(const std::string& yamlText) {
     root = YAML::Load(yamlText);
   } catch (const YAML::Exception& failure) {
     reader.fault(failure.mark, "not YAML: " + failure.msg);
-    return {std::nullopt, reader.problems};
+    return {std::nullopt, reader.problems, reader.faults};
   }
   TopDraft top;
   readMapping(reader, root, "the configuration", kTopKeys, top);
@@ -376,8 +396,28 @@ ConfigReading readConfig(const std::string& yamlText) {
                    [](const ConfigProblem& a, const ConfigProblem& b) {
                      return std::tie(a.line, a.column) < std::tie(b.line, b.column);
                    });
-  if (!reader.problems.empty()) return {std::nullopt, reader.problems};
-  return {top.config, {}};
+  if (!reader.problems.empty()) return {std::nullopt, reader.problems, reader.faults};
+  return {top.config, {}, 0};
+}
+
+bool operator==(const ItemConfig& a, const ItemConfig& b) {
+  return std::tie(a.name, a.item.kind, a.item.addresses, a.every, a.writable, a.publish,
+                  a.heartbeat) == std::tie(b.name, b.item.kind, b.item.addresses, b.every,
+                                           b.writable, b.publish, b.heartbeat);
+}
+
+bool operator==(const LineConfig& a, const LineConfig& b) {
+  return std::tie(a.name, a.device, a.baud, a.timeout, a.retries, a.items) ==
+         std::tie(b.name, b.device, b.baud, b.timeout, b.retries, b.items);
+}
+
+bool operator==(const TlsConfig& a, const TlsConfig& b) {
+  return std::tie(a.caFile, a.certFile, a.keyFile) == std::tie(b.caFile, b.certFile, b.keyFile);
+}
+
+bool operator==(const BrokerConfig& a, const BrokerConfig& b) {
+  return std::tie(a.host, a.port, a.clientId, a.username, a.passwordFile, a.tls) ==
+         std::tie(b.host, b.port, b.clientId, b.username, b.passwordFile, b.tls);
 }
 
 GatewayConfig simulatedConfig() {

@@ -4,7 +4,8 @@
 
 namespace zephlor::gateway {
 
-void DryRunSink::publish(const std::string& topic, const std::string& payload, bool retained) {
+void DryRunSink::publish(const std::string& topic, const std::string& payload, bool retained,
+                         Keep) {
   Json shown = Json::parse(payload, nullptr, false);
   if (shown.is_discarded()) shown = payload;
   const std::string line =

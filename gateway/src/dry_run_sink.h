@@ -13,7 +13,8 @@ namespace zephlor::gateway {
 class DryRunSink : public MessageSink {
  public:
   explicit DryRunSink(std::ostream& out) : out_(out) {}
-  void publish(const std::string& topic, const std::string& payload, bool retained) override;
+  void publish(const std::string& topic, const std::string& payload, bool retained,
+               Keep keep) override;
   // Whether standard output failed (a closed pipe): the gateway then ends.
   bool failed() const;
 

@@ -4,7 +4,9 @@
 #include <sstream>
 
 #include "payloads.h"
+#include "mqtt_link.h"
 #include "shared_driver.h"
+#include "tell.h"
 #include "zephlor_text/timestamp.h"
 
 namespace zephlor::gateway {
@@ -18,36 +20,106 @@ double milliseconds(std::chrono::microseconds time) {
 
 Gateway::Gateway(const GatewayConfig& config, const host::DriverEntryPoints& driver,
                  MessageSink& sink)
-    : topics_{config.topicPrefix}, sink_(sink) {
-  const host::DriverEntryPoints& shared = serializedEntryPoints(driver);
+    : topics_{config.topicPrefix}, driver_(serializedEntryPoints(driver)), sink_(sink) {
   for (const LineConfig& line : config.lines) {
-    lineIndex_[line.name] = lines_.size();
-    lines_.push_back(std::make_unique<LineWorker>(line, topics_, shared, sink_));
+    lines_.push_back(std::make_unique<LineWorker>(line, topics_, driver_, sink_));
   }
 }
 
+Gateway::~Gateway() { stop(); }
+
 void Gateway::start() {
+  const std::lock_guard<std::mutex> hold(mutex_);
   for (auto& line : lines_) line->start();
+  started_ = true;
 }
 
 void Gateway::stop() {
-  for (auto& line : lines_) line->stop();
+  std::vector<std::unique_ptr<LineWorker>> lines;
+  {
+    const std::lock_guard<std::mutex> hold(mutex_);
+    lines.swap(lines_);
+  }
+  for (auto& line : lines) line->requestStop("gateway stopped");
+  for (auto& line : lines) line->join();
+}
+
+std::string Gateway::reload(const std::vector<LineConfig>& configs) {
+  std::vector<std::pair<std::unique_ptr<LineWorker>, std::string>> leaving;  // and why
+  std::vector<LineWorker*> arriving;
+  std::string told;
+  {
+    const std::lock_guard<std::mutex> hold(mutex_);
+    std::vector<std::unique_ptr<LineWorker>> kept;
+    for (const LineConfig& config : configs) {
+      const auto same = std::find_if(lines_.begin(), lines_.end(), [&](const auto& line) {
+        return line != nullptr && line->config() == config;
+      });
+      if (same != lines_.end()) {
+        kept.push_back(std::move(*same));
+        continue;
+      }
+      const bool known = std::any_of(lines_.begin(), lines_.end(), [&](const auto& line) {
+        return line != nullptr && line->config().name == config.name;
+      });
+      told += std::string(told.empty() ? "" : ", ") + (known ? "changed " : "added ") +
+              config.name;
+      kept.push_back(std::make_unique<LineWorker>(config, topics_, driver_, sink_));
+      arriving.push_back(kept.back().get());
+    }
+    for (auto& line : lines_) {
+      if (line == nullptr) continue;
+      const bool renewed = std::any_of(configs.begin(), configs.end(), [&](const LineConfig& c) {
+        return c.name == line->config().name;
+      });
+      if (!renewed) told += std::string(told.empty() ? "" : ", ") + "removed " + line->config().name;
+      leaving.emplace_back(std::move(line), renewed ? "its configuration changed"
+                                                    : "removed from the configuration");
+    }
+    lines_.swap(kept);
+  }
+  // The old workers end before the new ones start, so a line that changed is never driven twice.
+  for (auto& [line, why] : leaving) line->requestStop(why);
+  for (auto& [line, why] : leaving) line->join();
+  leaving.clear();
+  if (started_) {
+    for (LineWorker* line : arriving) line->start();
+  }
+  return told.empty() ? "no line changed" : told;
 }
 
 void Gateway::refuse(const std::string& topic, const Json& id, const std::string& error) {
-  sink_.publish(topic + "/result", setResultPayload(id, std::nullopt, false, error), false);
+  sink_.publish(topic + "/result", setResultPayload(id, std::nullopt, false, error), false,
+                MessageSink::Keep::kEach);
 }
 
-void Gateway::onSet(const std::string& topic, const std::string& payload) {
+void Gateway::onSet(const std::string& topic, const std::string& payload, bool retained) {
   std::string lineName;
   std::string itemName;
   if (!topics_.parseSet(topic, lineName, itemName)) return;
   SetRequest request;
   std::string error;
   const bool readable = parseSetRequest(payload, request, error);
-  const auto line = lineIndex_.find(lineName);
-  if (line == lineIndex_.end()) return refuse(topic, request.id, "no line " + lineName);
-  const std::vector<ItemConfig>& items = lines_[line->second]->config().items;
+  if (retained) {
+    const std::lock_guard<std::mutex> hold(mutex_);
+    if (!retainedTold_[topic]) {
+      retainedTold_[topic] = true;
+      tell("a retained message on " + topic +
+           " was not carried out; publish writes without the retain flag, and clear it with an "
+           "empty retained message");
+    }
+  }
+  if (retained) {
+    if (payload.empty()) return;  // a retained message being cleared
+    return refuse(topic, request.id,
+                  "retained messages are not carried out: the broker would hand this one to the "
+                  "gateway again at every start; publish writes without the retain flag");
+  }
+  const std::lock_guard<std::mutex> hold(mutex_);
+  const auto line = std::find_if(lines_.begin(), lines_.end(),
+                                 [&](const auto& l) { return l->config().name == lineName; });
+  if (line == lines_.end()) return refuse(topic, request.id, "no line " + lineName);
+  const std::vector<ItemConfig>& items = (*line)->config().items;
   const auto found = std::find_if(items.begin(), items.end(),
                                   [&](const ItemConfig& item) { return item.name == itemName; });
   if (found == items.end()) {
@@ -61,26 +133,39 @@ void Gateway::onSet(const std::string& topic, const std::string& payload) {
   if (!readable) return refuse(topic, request.id, error);
   const std::string problem = valueProblem(*item.item.kind, request.value);
   if (!problem.empty()) return refuse(topic, request.id, problem);
-  if (!lines_[line->second]->queueWrite({index, request.value, request.id}, error)) {
+  if (!(*line)->queueWrite({index, request.value, request.id}, error)) {
     refuse(topic, request.id, error);
   }
 }
 
-void Gateway::publishMetrics() {
+void Gateway::publishMetrics(const LinkFigures* link) {
   Json lines = Json::object();
-  for (auto& line : lines_) {
-    const LineFigures figures = line->takeFigures();
-    lines[line->config().name] = {{"state", figures.up ? "up" : "down"},
-                                  {"transactions", figures.transactions},
-                                  {"failures", figures.failures},
-                                  {"reply-ms",
-                                   {{"median", milliseconds(figures.replyTimes.median())},
-                                    {"p99", milliseconds(figures.replyTimes.quantile(0.99))},
-                                    {"count", figures.replyTimes.count()}}},
-                                  {"write-queue", figures.writeQueue}};
+  {
+    const std::lock_guard<std::mutex> hold(mutex_);
+    for (auto& line : lines_) {
+      const LineFigures figures = line->takeFigures();
+      // A line with no reply since the last look has no reply times to give: null, never 0.
+      const bool timed = figures.replyTimes.count() != 0;
+      lines[line->config().name] = {
+          {"state", figures.up ? "up" : "down"},
+          {"transactions", figures.transactions},
+          {"failures", figures.failures},
+          {"reply-ms",
+           {{"median", timed ? Json(milliseconds(figures.replyTimes.median())) : Json()},
+            {"p99", timed ? Json(milliseconds(figures.replyTimes.quantile(0.99))) : Json()},
+            {"count", figures.replyTimes.count()}}},
+          {"write-queue", figures.writeQueue}};
+    }
   }
-  sink_.publish(topics_.metrics(), compact(Json{{"time", text::timestampNow()}, {"lines", lines}}),
-                false);
+  Json metrics{{"time", text::timestampNow()}, {"lines", lines}};
+  if (link != nullptr) {
+    metrics["broker"] = {{"connected", link->connected},
+                         {"subscribed", link->subscribed},
+                         {"waiting", link->waiting},
+                         {"coalesced", link->coalesced},
+                         {"results-dropped", link->dropped}};
+  }
+  sink_.publish(topics_.metrics(), compact(metrics), false, MessageSink::Keep::kLatest);
 }
 
 std::string describeTopics(const GatewayConfig& config) {

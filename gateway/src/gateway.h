@@ -1,8 +1,11 @@
-// The gateway: a worker per line, the items' set topics routed to them, and the metrics.
+// The gateway: a worker per line, the items' set topics routed to them, and the metrics. Its
+// lines can be changed while it runs: a reload keeps the lines whose settings are the same
+// (their items keep their state) and starts, stops or restarts the others.
 #pragma once
 
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -13,28 +16,41 @@
 
 namespace zephlor::gateway {
 
+// What the metrics add about the broker connection; nothing with --dry-run.
+struct LinkFigures;
+
 class Gateway {
  public:
   Gateway(const GatewayConfig& config, const host::DriverEntryPoints& driver, MessageSink& sink);
+  ~Gateway();
 
   void start();
+  // Tells every line at once, then waits for them all: a stop takes as long as the slowest line.
   void stop();
+
+  // Takes `lines` in the place of the running ones. Returns what changed, for the log.
+  std::string reload(const std::vector<LineConfig>& lines);
 
   // A message on an item's set topic, from any thread. A request that cannot be carried out (an
   // unknown or read-only item, a payload that is not a number, a value the item cannot carry, a
-  // line that is down) is answered at once on its result topic and never reaches the line.
-  void onSet(const std::string& topic, const std::string& payload);
+  // line that is down) is answered at once on its result topic and never reaches the line. So is
+  // a retained one: the broker keeps it and hands it to every new subscription, so carrying it
+  // out would write it again at every start and reconnection.
+  void onSet(const std::string& topic, const std::string& payload, bool retained);
 
-  // Publishes every line's figures on the metrics topic.
-  void publishMetrics();
+  // Publishes every line's figures on the metrics topic, and the broker link's when given.
+  void publishMetrics(const LinkFigures* link);
 
  private:
   void refuse(const std::string& topic, const Json& id, const std::string& error);
 
   const Topics topics_;
+  const host::DriverEntryPoints& driver_;
   MessageSink& sink_;
+  std::mutex mutex_;  // guards the lines, which a reload changes while set topics arrive
   std::vector<std::unique_ptr<LineWorker>> lines_;
-  std::map<std::string, size_t> lineIndex_;
+  bool started_ = false;
+  std::map<std::string, bool> retainedTold_;  // set topics whose retained message was logged
 };
 
 // The topics a configuration uses, one a line with what each carries, for --check.

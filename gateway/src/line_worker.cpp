@@ -1,6 +1,5 @@
 #include "line_worker.h"
 
-#include "shared_driver.h"
 #include "tell.h"
 #include "zephlor_io/stop_request.h"
 #include "zephlor_sim/simulated_link.h"
@@ -18,51 +17,58 @@ bool lineFailed(TransactionOutcome outcome) {
          outcome == TransactionOutcome::kReceiveFailed;
 }
 
+bool isPowerOfTwo(long long count) { return count > 0 && (count & (count - 1)) == 0; }
+
 }  // namespace
 
 LineWorker::LineWorker(const LineConfig& config, const Topics& topics,
                        const host::DriverEntryPoints& driver, MessageSink& sink)
     : config_(config), topics_(topics), driver_(driver), sink_(sink) {
   rules_.timeout = config_.timeout;
-  const Clock::time_point now = Clock::now();
-  for (const ItemConfig& item : config_.items) {
-    ItemState& state = items_.emplace_back();
-    state.config = &item;
-    state.due = now;
-  }
+  for (const ItemConfig& item : config_.items) items_.emplace_back().config = &item;
 }
 
-LineWorker::~LineWorker() { stop(); }
+LineWorker::~LineWorker() { stop("gateway stopped"); }
 
 void LineWorker::start() {
   thread_ = std::thread([this] { run(); });
 }
 
-void LineWorker::stop() {
+void LineWorker::requestStop(const std::string& reason) {
   {
     const std::lock_guard<std::mutex> hold(mutex_);
+    if (stopping_) return;
     stopping_ = true;
+    stopReason_ = reason;
   }
   wake_.notify_all();
+}
+
+void LineWorker::join() {
   if (thread_.joinable()) thread_.join();
 }
 
 bool LineWorker::queueWrite(WriteRequest request, std::string& error) {
+  std::optional<WriteRequest> replaced;
   {
     const std::lock_guard<std::mutex> hold(mutex_);
-    if (!figures_.up) {
-      error = "line " + config_.name + " is down" +
-              (downReason_.empty() ? std::string() : ": " + downReason_);
+    if (!open_ || stopping_) {
+      error = stopping_ ? std::string("the gateway is stopping")
+                        : "line " + config_.name + " is down" +
+                              (downReason_.empty() ? std::string() : ": " + downReason_);
       return false;
     }
-    if (writes_.size() >= kWriteQueueCapacity) {
-      error = "line " + config_.name + " has " + std::to_string(writes_.size()) +
-              " writes waiting already";
+    if (writes_.add(std::move(request), replaced) == WriteQueue::Added::kFull) {
+      error = "line " + config_.name + " has writes to " + std::to_string(writes_.size()) +
+              " items waiting already";
       return false;
     }
-    writes_.push_back(std::move(request));
   }
   wake_.notify_all();
+  if (replaced) {
+    answer(*replaced, std::nullopt, false,
+           "superseded: a newer write to this item took its place before it was sent");
+  }
   return true;
 }
 
@@ -79,37 +85,67 @@ void LineWorker::run() {
   const auto interrupted = [this] { return stopping_ || !writes_.empty(); };
   for (;;) {
     std::unique_lock<std::mutex> hold(mutex_);
-    if (stopping_) return;
-    if (!up_) {
+    // A stop asked of the whole process ends every line at once, whether or not its turn came.
+    if (stopping_ || io::stopRequested()) break;
+    const Clock::time_point now = Clock::now();
+    if (!open_) {
       if (!writes_.empty()) {
-        hold.unlock();
-        refuseQueuedWrites("line " + config_.name + " is down: " + downReason_);
-      } else if (Clock::now() < nextOpen) {
+        const std::string reason = "not sent: line " + config_.name + " is down: " + downReason_;
+        for (const WriteRequest& request : writes_.takeAll()) {
+          hold.unlock();
+          answer(request, std::nullopt, false, reason);
+          hold.lock();
+        }
+      } else if (now < nextOpen) {
         wake_.wait_until(hold, nextOpen, interrupted);
       } else {
         hold.unlock();
-        nextOpen = Clock::now() + kReopenInterval;
+        nextOpen = now + kReopenInterval;
         openLine();
       }
       continue;
     }
-    if (!writes_.empty()) {
-      const WriteRequest request = std::move(writes_.front());
-      writes_.pop_front();
+    hold.unlock();
+    markOverdue(now);
+    hold.lock();
+    ItemState* next = earliestDue();
+    const bool pollDue = next != nullptr && next->due <= now;
+    // Writes and due polls take turns: a flood of writes leaves every poll its share.
+    if (!writes_.empty() && !(pollDue && lastWasWrite_)) {
+      const WriteRequest request = *writes_.take();
       hold.unlock();
       write(request);
-      continue;
-    }
-    ItemState* next = earliestDue();
-    if (next == nullptr) {  // write-only items alone
+      lastWasWrite_ = true;
+    } else if (next == nullptr) {  // write-only items alone
       wake_.wait(hold, interrupted);
-    } else if (next->due > Clock::now()) {
+    } else if (!pollDue) {
       wake_.wait_until(hold, next->due, interrupted);
     } else {
       hold.unlock();
       poll(*next);
+      lastWasWrite_ = false;
     }
   }
+  finish();
+}
+
+// Every write still waiting is answered, and the line's status says why it stopped.
+void LineWorker::finish() {
+  std::deque<WriteRequest> unsent;
+  std::string reason;
+  {
+    const std::lock_guard<std::mutex> hold(mutex_);
+    unsent = writes_.takeAll();
+    reason = stopReason_.empty() ? std::string("gateway stopped") : stopReason_;
+    open_ = false;
+  }
+  for (const WriteRequest& request : unsent) {
+    answer(request, std::nullopt, false, "not sent: " + reason);
+  }
+  up_ = false;
+  publishStatus(false, reason);
+  transport_.reset();
+  line_.reset();
 }
 
 LineWorker::ItemState* LineWorker::earliestDue() {
@@ -128,6 +164,7 @@ bool LineWorker::openLine() {
     simController_ = std::make_unique<sim::ControllerModel>();
     simFaults_ = std::make_unique<sim::FaultInjector>(sim::FaultPlan{});
     transport_ = std::make_unique<sim::SimulatedLink>(*simController_, *simFaults_, config_.baud);
+    openedAs_ = "the built-in simulator";
   } else {
     io::OpenResult opened = io::openLine(config_.device, config_.baud, rules_.timeout);
     if (opened.failure != io::OpenFailure::kNone) {
@@ -136,10 +173,20 @@ bool LineWorker::openLine() {
     }
     line_ = std::move(opened.line);
     transport_ = std::make_unique<io::SerialLineTransport>(*line_);
+    openedAs_ = "opened " + config_.device;
   }
-  up_ = true;
-  publishStatus(true, config_.simulated() ? "the built-in simulator" : "opened " + config_.device);
+  const Clock::time_point now = Clock::now();
+  for (ItemState& item : items_) item.due = item.polled = now;
+  const std::lock_guard<std::mutex> hold(mutex_);
+  open_ = true;
   return true;
+}
+
+void LineWorker::lineUp() {
+  if (up_) return;
+  up_ = true;
+  failedOpens_ = 0;
+  publishStatus(true, openedAs_);
 }
 
 void LineWorker::lineDown(const std::string& reason) {
@@ -149,11 +196,18 @@ void LineWorker::lineDown(const std::string& reason) {
   line_.reset();
   {
     const std::lock_guard<std::mutex> hold(mutex_);
-    if (!wasUp && !downReason_.empty()) {
-      downReason_ = reason;  // still down: said once, not at every attempt
-      return;
-    }
+    open_ = false;
     downReason_ = reason;
+  }
+  ++failedOpens_;
+  // Down once is said on the status topic; a line that stays down is told again after 2, 4, 8...
+  // failed attempts, not at every one.
+  if (!wasUp && statusPublished_) {
+    if (isPowerOfTwo(failedOpens_)) {
+      tell("line " + config_.name + " still down after " + std::to_string(failedOpens_) +
+           " attempts: " + reason);
+    }
+    return;
   }
   publishStatus(false, reason);
   for (ItemState& item : items_) {
@@ -166,24 +220,21 @@ void LineWorker::publishStatus(bool up, const std::string& reason) {
     const std::lock_guard<std::mutex> hold(mutex_);
     figures_.up = up;
   }
+  statusPublished_ = true;
   tell("line " + config_.name + (up ? " up: " : " down: ") + reason);
   sink_.publish(topics_.lineStatus(config_.name),
-                lineStatusPayload(up, reason, text::timestampNow()), true);
+                lineStatusPayload(up, reason, text::timestampNow()), true,
+                MessageSink::Keep::kLatest);
 }
 
 host::TransactionResult LineWorker::transact(const ItemConfig& item, RSDATA* records) {
   IA address = item.item.address();
-  const bool isWrite = records[0].direction != 0;
   for (int attempt = 0;; ++attempt) {
-    host::TransactionResult result;
-    {
-      std::unique_lock<std::mutex> writing(writeTransactionLock(), std::defer_lock);
-      if (isWrite) writing.lock();
-      result = host::runTransaction(driver_, address, item.item.kind->addressCount, records,
-                                    *transport_, rules_, nullptr);
-    }
+    const host::TransactionResult result = host::runTransaction(
+        driver_, address, item.item.kind->addressCount, records, *transport_, rules_, nullptr);
     if (result.outcome == TransactionOutcome::kInterrupted) return result;
     count(result);
+    if (result.outcome == TransactionOutcome::kCompleted) lineUp();
     if (!host::isGarbledOrMissing(result.outcome) || attempt >= config_.retries) return result;
   }
 }
@@ -203,6 +254,7 @@ void LineWorker::poll(ItemState& item) {
   if (result.outcome == TransactionOutcome::kInterrupted) return;
   // The next deadline keeps its phase; a poll that fell a whole period behind is not repeated.
   const Clock::time_point now = Clock::now();
+  item.polled = now;
   item.due += item.config->every;
   if (item.due < now) item.due = now;
   if (lineFailed(result.outcome)) {
@@ -215,6 +267,16 @@ void LineWorker::poll(ItemState& item) {
   sample(item, qualityOf(result.outcome));
 }
 
+void LineWorker::markOverdue(Clock::time_point now) {
+  for (ItemState& item : items_) {
+    const auto every = item.config->every;
+    if (every.count() == 0 || item.publishedQuality == kOverdueQuality) continue;
+    if (now - item.polled > kOverduePeriods * every + config_.timeout) {
+      sample(item, kOverdueQuality);
+    }
+  }
+}
+
 void LineWorker::sample(ItemState& item, const std::string& quality) {
   const Clock::time_point now = Clock::now();
   const bool publish = item.config->publish == PublishMode::kEveryPoll || !item.everPublished ||
@@ -222,11 +284,19 @@ void LineWorker::sample(ItemState& item, const std::string& quality) {
                        now - item.publishedAt >= item.config->heartbeat;
   if (!publish) return;
   sink_.publish(topics_.item(config_.name, item.config->name),
-                valuePayload(item.value, text::timestampNow(), quality), true);
+                valuePayload(item.value, text::timestampNow(), quality), true,
+                MessageSink::Keep::kLatest);
   item.everPublished = true;
   item.publishedValue = item.value;
   item.publishedQuality = quality;
   item.publishedAt = now;
+}
+
+void LineWorker::answer(const WriteRequest& request, std::optional<int64_t> sent, bool confirmed,
+                        const std::string& error) {
+  sink_.publish(topics_.setResult(config_.name, items_[request.item].config->name),
+                setResultPayload(request.id, sent, confirmed, error), false,
+                MessageSink::Keep::kEach);
 }
 
 void LineWorker::write(const WriteRequest& request) {
@@ -235,29 +305,32 @@ void LineWorker::write(const WriteRequest& request) {
   record.direction = 1;
   record.value = static_cast<float>(request.value);
   const host::TransactionResult result = transact(*item.config, &record);
-  if (result.outcome == TransactionOutcome::kInterrupted) return;
-  const std::string resultTopic = topics_.setResult(config_.name, item.config->name);
-  if (result.outcome == TransactionOutcome::kCompleted) {
-    sink_.publish(resultTopic, setResultPayload(request.id, result.sentValue, true, ""), false);
-    item.due = Clock::now();  // read it back, so its topic shows the new value
-    return;
-  }
-  std::string error = std::string(qualityOf(result.outcome)) + ": " + explanationOf(result.outcome);
-  if (!result.error.empty()) error += " (" + result.error + ")";
-  sink_.publish(resultTopic, setResultPayload(request.id, result.sentValue, false, error), false);
-  if (lineFailed(result.outcome)) lineDown(result.error);
-}
-
-void LineWorker::refuseQueuedWrites(const std::string& reason) {
-  std::deque<WriteRequest> refused;
-  {
-    const std::lock_guard<std::mutex> hold(mutex_);
-    refused.swap(writes_);
-  }
-  for (const WriteRequest& request : refused) {
-    const std::string& item = items_[request.item].config->name;
-    sink_.publish(topics_.setResult(config_.name, item),
-                  setResultPayload(request.id, std::nullopt, false, reason), false);
+  switch (result.outcome) {
+    case TransactionOutcome::kCompleted:
+      answer(request, result.sentValue, true, "");
+      item.due = Clock::now();  // read it back, so its topic shows the new value
+      return;
+    case TransactionOutcome::kInterrupted:
+      // The controller may have taken it; only its echo would have said.
+      return answer(request, result.sentValue, false,
+                    "outcome unknown: the gateway stopped before the controller's echo");
+    case TransactionOutcome::kReceiveFailed:
+      answer(request, result.sentValue, false,
+             "outcome unknown: the line failed after the request was sent (" + result.error +
+                 ")");
+      return lineDown(result.error);
+    case TransactionOutcome::kSendFailed:
+    case TransactionOutcome::kNotSilent:
+    case TransactionOutcome::kNothingToSend:
+      answer(request, std::nullopt, false,
+             std::string("not sent: ") + explanationOf(result.outcome) +
+                 (result.error.empty() ? "" : " (" + result.error + ")"));
+      if (lineFailed(result.outcome)) lineDown(result.error);
+      return;
+    default:
+      answer(request, result.sentValue, false,
+             std::string(qualityOf(result.outcome)) + ": " + explanationOf(result.outcome) +
+                 (result.error.empty() ? "" : " (" + result.error + ")"));
   }
 }
 

@@ -1,11 +1,12 @@
 // One line and its items, on a thread of its own: exactly one transaction at a time, polls by
-// earliest deadline, a write ahead of every poll once the transaction in progress is done, and
-// the line opened again, at most once a second, after it failed.
+// earliest deadline, writes taken in turn with the polls that are due (so neither starves the
+// other), and the line opened again, at most once a second, after it failed. The line is said to
+// be up once a transaction on it has completed, not merely once it opened: a device server that
+// accepts and drops every connection is a line that is down.
 #pragma once
 
 #include <chrono>
 #include <condition_variable>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -16,6 +17,7 @@
 #include "message_sink.h"
 #include "payloads.h"
 #include "topic_names.h"
+#include "write_queue.h"
 #include "zephlor_host/line_transport.h"
 #include "zephlor_host/reply_times.h"
 #include "zephlor_host/transaction.h"
@@ -27,12 +29,6 @@ namespace zephlor::gateway {
 
 using Clock = std::chrono::steady_clock;
 
-struct WriteRequest {
-  size_t item = 0;  // its index in the line's items
-  double value = 0;
-  Json id;
-};
-
 // A line's figures for the metrics: counts since the start, reply times since the last look.
 struct LineFigures {
   bool up = false;
@@ -42,8 +38,13 @@ struct LineFigures {
   size_t writeQueue = 0;
 };
 
-// How many writes may wait for one line; beyond that they are refused.
+// How many items of one line may have a write waiting; beyond that writes are refused.
 constexpr size_t kWriteQueueCapacity = 16;
+
+// An item not polled for this many of its periods (plus the line's timeout, which one poll may
+// take) is published as overdue: the line cannot keep up with what is asked of it.
+constexpr int kOverduePeriods = 3;
+inline constexpr const char* kOverdueQuality = "overdue";
 
 class LineWorker {
  public:
@@ -56,10 +57,18 @@ class LineWorker {
   const LineConfig& config() const { return config_; }
 
   void start();
-  // Ends the thread after the transaction in progress; a stop request ends that at once.
-  void stop();
+  // Asks the thread to end after the transaction in progress (a stop request ends that at once),
+  // with the line's status down for `reason`; join() waits for it. Many lines are told first and
+  // waited for after, so that a stop takes as long as the slowest line, not their sum.
+  void requestStop(const std::string& reason);
+  void join();
+  void stop(const std::string& reason = "gateway stopped") {
+    requestStop(reason);
+    join();
+  }
 
-  // Queues a write to go ahead of the polls; false with the reason when it cannot wait.
+  // Queues a write; a waiting write to the same item is replaced and answered as superseded.
+  // False with the reason when it cannot wait: the line is down, or too many items wait.
   bool queueWrite(WriteRequest request, std::string& error);
 
   // The figures so far; the reply times start again from here.
@@ -69,6 +78,7 @@ class LineWorker {
   struct ItemState {
     const ItemConfig* config = nullptr;
     Clock::time_point due;
+    Clock::time_point polled;  // when it was last polled, or the line opened
     bool everPublished = false;
     Json value;  // the last good value, null until one was read
     Json publishedValue;
@@ -77,13 +87,17 @@ class LineWorker {
   };
 
   void run();
+  void finish();
   bool openLine();
+  void lineUp();
   void lineDown(const std::string& reason);
   void publishStatus(bool up, const std::string& reason);
   host::TransactionResult transact(const ItemConfig& item, RSDATA* records);
   void poll(ItemState& item);
   void write(const WriteRequest& request);
-  void refuseQueuedWrites(const std::string& reason);
+  void answer(const WriteRequest& request, std::optional<int64_t> sent, bool confirmed,
+              const std::string& error);
+  void markOverdue(Clock::time_point now);
   void sample(ItemState& item, const std::string& quality);
   ItemState* earliestDue();
   void count(const host::TransactionResult& result);
@@ -99,13 +113,19 @@ class LineWorker {
   std::unique_ptr<sim::ControllerModel> simController_;
   std::unique_ptr<sim::FaultInjector> simFaults_;
   std::unique_ptr<host::LineTransport> transport_;
+  std::string openedAs_;  // how the line was opened, the reason given when it comes up
   bool up_ = false;
-  std::string downReason_;
+  bool statusPublished_ = false;
+  bool lastWasWrite_ = false;
+  long long failedOpens_ = 0;  // in a row; told at 1, 2, 4, 8... so a dead line logs little
 
   std::mutex mutex_;  // guards what follows
   std::condition_variable wake_;
-  std::deque<WriteRequest> writes_;
+  WriteQueue writes_{kWriteQueueCapacity};
+  bool open_ = false;
+  std::string downReason_;
   bool stopping_ = false;
+  std::string stopReason_;
   LineFigures figures_;
 
   std::thread thread_;

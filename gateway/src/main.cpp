@@ -1,12 +1,12 @@
 // zephlor-gateway: controller lines to an MQTT broker, for plants with many lines and the
 // systems (SCADA, historians, dashboards) that meet their devices through a broker.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <cstring>
 #include <fstream>
 #include <iostream>
-#include <sstream>
 
 #include <mosquitto.h>
 
@@ -15,6 +15,8 @@
 #include "gateway.h"
 #include "gateway_options.h"
 #include "mqtt_link.h"
+#include "reload_request.h"
+#include "tell.h"
 #include "zephlor_host/driver_module.h"
 #include "zephlor_io/stop_request.h"
 
@@ -23,58 +25,168 @@ namespace {
 using namespace zephlor;
 using namespace zephlor::gateway;
 
-constexpr auto kOfflineGrace = std::chrono::milliseconds(500);
+constexpr auto kStopGrace = std::chrono::milliseconds(500);
+// A password file's first line, up to this length, is the password; the rest is never read.
+constexpr size_t kLongestPassword = 4096;
+// Faults of a configuration told one by one; the rest are counted.
+constexpr size_t kFaultsTold = 50;
 
 int fail(ExitCode code, const std::string& message) {
   std::cerr << "zephlor-gateway: " << message << std::endl;
   return code;
 }
 
-bool readFile(const std::string& path, std::string& text, std::string& error) {
+// Reads at most `most` bytes of `path`; `whole` says whether that was all of it.
+bool readFile(const std::string& path, size_t most, std::string& text, bool& whole,
+              std::string& error) {
   std::ifstream file(path, std::ios::binary);
-  std::ostringstream content;
-  if (file) content << file.rdbuf();
-  if (!file || file.bad()) {
+  if (file) {
+    text.resize(most + 1);
+    file.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<size_t>(file.gcount()));
+  }
+  if (!file && !file.eof()) {
     error = "cannot read " + path + ": " + std::strerror(errno);
     return false;
   }
-  text = content.str();
+  whole = text.size() <= most;
+  if (!whole) text.resize(most);
+  return true;
+}
+
+// Reads and checks CONFIG; false with the exit status in `code` when it will not do.
+bool loadConfig(const std::string& path, GatewayConfig& config, ExitCode& code) {
+  std::string text;
+  bool whole = false;
+  std::string error;
+  if (!readFile(path, kLargestConfigFile, text, whole, error)) {
+    code = static_cast<ExitCode>(fail(kConfigUnreadable, error));
+    return false;
+  }
+  if (!whole) {
+    code = static_cast<ExitCode>(fail(
+        kUsage, path + " is larger than " + std::to_string(kLargestConfigFile) + " bytes"));
+    return false;
+  }
+  ConfigReading reading = readConfig(text);
+  for (size_t i = 0; i < reading.problems.size() && i < kFaultsTold; ++i) {
+    const ConfigProblem& problem = reading.problems[i];
+    std::cerr << path << ":" << problem.line << ":" << problem.column << ": " << problem.message
+              << "\n";
+  }
+  if (reading.faultCount > kFaultsTold) {
+    std::cerr << path << ": and " << reading.faultCount - kFaultsTold << " more faults\n";
+  }
+  if (!reading.config) {
+    code = static_cast<ExitCode>(
+        fail(kUsage, path + " has " + std::to_string(reading.faultCount) + " fault" +
+                         (reading.faultCount == 1 ? "" : "s")));
+    return false;
+  }
+  config = std::move(*reading.config);
   return true;
 }
 
 // The password is the password file's first line, without its line end.
 bool readPassword(const std::string& path, std::string& password, std::string& error) {
-  if (!readFile(path, password, error)) return false;
-  password = password.substr(0, password.find_first_of("\r\n"));
+  bool whole = false;
+  if (!readFile(path, kLongestPassword, password, whole, error)) return false;
+  const size_t end = password.find_first_of("\r\n");
+  if (end == std::string::npos && !whole) {
+    error = path + " has no line end within its first " + std::to_string(kLongestPassword) +
+            " bytes";
+    return false;
+  }
+  password.resize(std::min(end, password.size()));
+  struct stat status {};
+  if (stat(path.c_str(), &status) == 0 && (status.st_mode & S_IROTH) != 0) {
+    tell("warning: every user of this machine can read the password file " + path +
+         " (chmod o-r)");
+  }
   return true;
 }
 
-std::string defaultClientId() {
+// zephlor-gateway-HOST-NAME, NAME being the configuration file's without its folder and
+// ending: two gateways on one host, each with a configuration of its own, never share one.
+std::string defaultClientId(const std::string& configFile) {
   char host[256] = {};
   if (gethostname(host, sizeof host - 1) != 0 || host[0] == '\0') std::strcpy(host, "unnamed");
-  return std::string("zephlor-gateway-") + host;
+  std::string name = configFile.empty() ? "sim" : configFile.substr(configFile.rfind('/') + 1);
+  if (const size_t dot = name.rfind('.'); dot != std::string::npos && dot != 0) name.resize(dot);
+  return std::string("zephlor-gateway-") + host + "-" + name;
 }
 
-// Waits for a stop, publishing the metrics when they are due; ends early with an exit status
-// when the broker refuses the gateway or standard output fails.
-ExitCode runUntilStopped(Gateway& gateway, const GatewayConfig& config, const MqttLink* link,
-                         const DryRunSink* dryRun) {
-  const auto every = config.metricsEvery;
-  auto nextMetrics = std::chrono::steady_clock::now() + every;
-  for (;;) {
-    const auto tick = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
-    if (!io::sleepUntil(every.count() != 0 ? std::min(tick, nextMetrics) : tick)) return kSuccess;
-    if (link != nullptr && !link->refusal().empty()) {
-      std::cerr << "zephlor-gateway: " << link->refusal() << std::endl;
-      return kBrokerRefused;
+// One run of the gateway on one configuration, with its broker link or the dry-run printer.
+class Run {
+ public:
+  Run(const GatewayConfig& config, const GatewayOptions& options,
+      const host::DriverEntryPoints& driver)
+      : config_(config), topics_{config.topicPrefix} {
+    if (options.dryRun) {
+      dryRun_ = std::make_unique<DryRunSink>(std::cout);
+    } else {
+      // Set messages arrive only after start(), by which time gateway_ is set.
+      link_ = std::make_unique<MqttLink>(
+          topics_, [this](const std::string& topic, const std::string& payload, bool retained) {
+            gateway_->onSet(topic, payload, retained);
+          });
     }
-    if (dryRun != nullptr && dryRun->failed()) return kOutputFailed;
-    if (every.count() != 0 && std::chrono::steady_clock::now() >= nextMetrics) {
-      gateway.publishMetrics();
-      nextMetrics += every;
+    gateway_ = std::make_unique<Gateway>(config, driver, sink());
+  }
+
+  MessageSink& sink() { return dryRun_ ? static_cast<MessageSink&>(*dryRun_) : *link_; }
+
+  ExitCode start(const std::string& password, std::string& error) {
+    if (link_) {
+      const ExitCode code = link_->start(config_.broker, password, error);
+      if (code != kSuccess) return code;
+    } else {
+      sink().publish(topics_.gatewayStatus(), "online", true, MessageSink::Keep::kLatest);
+    }
+    gateway_->start();
+    return kSuccess;
+  }
+
+  // Every line is told at once; what they publish on the way out is given a moment to reach the
+  // broker before "offline".
+  void stop() {
+    gateway_->stop();
+    if (link_) {
+      link_->stop(kStopGrace);
+    } else {
+      sink().publish(topics_.gatewayStatus(), "offline", true, MessageSink::Keep::kLatest);
     }
   }
-}
+
+  // Why it must end now, or kSuccess while it may go on.
+  ExitCode trouble() const {
+    if (link_ && !link_->refusal().empty()) {
+      return static_cast<ExitCode>(fail(kBrokerRefused, link_->refusal()));
+    }
+    if (dryRun_ && dryRun_->failed()) return kOutputFailed;
+    return kSuccess;
+  }
+
+  void publishMetrics() {
+    if (!link_) return gateway_->publishMetrics(nullptr);
+    const LinkFigures figures = link_->figures();
+    gateway_->publishMetrics(&figures);
+  }
+
+  const GatewayConfig& config() const { return config_; }
+  std::string reload(const GatewayConfig& fresh) {
+    config_.lines = fresh.lines;
+    config_.metricsEvery = fresh.metricsEvery;
+    return gateway_->reload(fresh.lines);
+  }
+
+ private:
+  GatewayConfig config_;
+  const Topics topics_;
+  std::unique_ptr<DryRunSink> dryRun_;
+  std::unique_ptr<MqttLink> link_;
+  std::unique_ptr<Gateway> gateway_;
+};
 
 }  // namespace
 
@@ -96,31 +208,28 @@ int main(int argc, char** argv) {
     return kSuccess;
   }
 
+  // A configuration as the command line asks for it: the file, or the built-in simulated one.
+  const auto load = [&options](GatewayConfig& config, ExitCode& code) {
+    if (options.configFile.empty()) {
+      config = simulatedConfig();
+    } else if (!loadConfig(options.configFile, config, code)) {
+      return false;
+    }
+    if (options.simulate) {
+      for (LineConfig& line : config.lines) line.device = LineConfig::kSimulatedDevice;
+    }
+    if (config.broker.clientId.empty()) {
+      config.broker.clientId = defaultClientId(options.configFile);
+    }
+    return true;
+  };
   GatewayConfig config;
-  if (options.configFile.empty()) {
-    config = simulatedConfig();
-  } else {
-    std::string text;
-    if (!readFile(options.configFile, text, error)) return fail(kConfigUnreadable, error);
-    ConfigReading reading = readConfig(text);
-    for (const ConfigProblem& problem : reading.problems) {
-      std::cerr << options.configFile << ":" << problem.line << ":" << problem.column << ": "
-                << problem.message << "\n";
-    }
-    if (!reading.config) {
-      return fail(kUsage, options.configFile + " has " + std::to_string(reading.problems.size()) +
-                              " fault" + (reading.problems.size() == 1 ? "" : "s"));
-    }
-    config = std::move(*reading.config);
-  }
-  if (options.simulate) {
-    for (LineConfig& line : config.lines) line.device = LineConfig::kSimulatedDevice;
-  }
+  ExitCode code = kSuccess;
+  if (!load(config, code)) return code;
   if (options.check) {
     std::cout << describeTopics(config);
     return kSuccess;
   }
-  if (config.broker.clientId.empty()) config.broker.clientId = defaultClientId();
   std::string password;
   if (!options.dryRun && !config.broker.passwordFile.empty() &&
       !readPassword(config.broker.passwordFile, password, error)) {
@@ -132,45 +241,61 @@ int main(int argc, char** argv) {
       options.driverPath.empty() ? host::defaultPluginPath() : options.driverPath;
   if (!driver.load(driverPath, error)) return fail(kDriverUnavailable, error);
 
-  // From here on a signal only asks for a stop: every wait on a line ends, and the gateway says
-  // offline and disconnects on the way out.
+  // From here on SIGINT and SIGTERM only ask for a stop: every wait on a line ends, and the
+  // gateway says offline and disconnects on the way out. SIGHUP reads the configuration again.
   io::installStopHandlers();
-  const Topics topics{config.topicPrefix};
-  std::unique_ptr<MessageSink> sink;
-  Gateway* running = nullptr;
-  MqttLink* link = nullptr;
-  DryRunSink* dryRun = nullptr;
-  if (options.dryRun) {
-    sink = std::make_unique<DryRunSink>(std::cout);
-    dryRun = static_cast<DryRunSink*>(sink.get());
-  } else {
-    mosquitto_lib_init();
-    // Set messages arrive only after start(), by which time `running` is set.
-    sink = std::make_unique<MqttLink>(
-        topics, [&running](const std::string& topic, const std::string& payload) {
-          running->onSet(topic, payload);
-        });
-    link = static_cast<MqttLink*>(sink.get());
+  installReloadHandler();
+  if (!options.dryRun) mosquitto_lib_init();
+  auto run = std::make_unique<Run>(config, options, driver.entryPoints());
+  code = run->start(password, error);
+  if (code != kSuccess) return fail(code, error);
+
+  auto nextMetrics = std::chrono::steady_clock::now() + config.metricsEvery;
+  for (;;) {
+    const auto tick = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
+    const auto every = run->config().metricsEvery;
+    if (!io::sleepUntil(every.count() != 0 ? std::min(tick, nextMetrics) : tick)) break;
+    if ((code = run->trouble()) != kSuccess) break;
+    if (every.count() != 0 && std::chrono::steady_clock::now() >= nextMetrics) {
+      run->publishMetrics();
+      nextMetrics += every;
+    }
+    if (!takeReloadRequest()) continue;
+    // A reload: a file with faults is refused whole and the running configuration kept. The
+    // broker connection is made again only when its settings or the topics changed.
+    GatewayConfig fresh;
+    ExitCode refused = kSuccess;
+    if (!load(fresh, refused)) {
+      tell("reload refused; the running configuration is kept");
+      continue;
+    }
+    std::string freshPassword = password;
+    if (!options.dryRun && !fresh.broker.passwordFile.empty() &&
+        !readPassword(fresh.broker.passwordFile, freshPassword, error)) {
+      tell("reload refused, the password file: " + error);
+      continue;
+    }
+    const GatewayConfig& current = run->config();
+    if (fresh.broker == current.broker && fresh.topicPrefix == current.topicPrefix &&
+        freshPassword == password) {
+      const std::string changed = run->reload(fresh);
+      tell("reloaded " + options.configFile + ": " + changed);
+      continue;
+    }
+    tell("reloaded " + options.configFile + ": the broker or the topics changed; connecting again");
+    run->stop();
+    run.reset();
+    password = freshPassword;
+    run = std::make_unique<Run>(fresh, options, driver.entryPoints());
+    if ((code = run->start(password, error)) != kSuccess) {
+      fail(code, error);
+      break;
+    }
   }
-  Gateway gateway(config, driver.entryPoints(), *sink);
-  running = &gateway;
-  if (link != nullptr) {
-    const ExitCode code = link->start(config.broker, password, error);
-    if (code != kSuccess) return fail(code, error);
-  } else {
-    sink->publish(topics.gatewayStatus(), "online", true);
-  }
-  gateway.start();
-  const ExitCode code = runUntilStopped(gateway, config, link, dryRun);
   // Ends every wait on a line at once, whatever ended the run.
   if (!io::stopRequested()) io::requestStop(SIGTERM);
-  gateway.stop();
-  if (link != nullptr) {
-    link->stop(kOfflineGrace);
-    sink.reset();
-    mosquitto_lib_cleanup();
-  } else {
-    sink->publish(topics.gatewayStatus(), "offline", true);
-  }
+  run->stop();
+  run.reset();
+  if (!options.dryRun) mosquitto_lib_cleanup();
   return code;
 }

@@ -7,10 +7,16 @@ namespace zephlor::gateway {
 
 class MessageSink {
  public:
+  // How a message that waits for the broker is kept. A value, a status or the metrics is state:
+  // only the latest of its topic matters, and a newer one replaces it. A write's result is owed
+  // to whoever asked: each one is kept until the broker has it.
+  enum class Keep { kLatest, kEach };
+
   virtual ~MessageSink() = default;
   // Publishes `payload` on `topic` at QoS 1. A retained message is the topic's latest: after an
   // outage of the broker, the latest of each such topic is published again, never a backlog.
-  virtual void publish(const std::string& topic, const std::string& payload, bool retained) = 0;
+  virtual void publish(const std::string& topic, const std::string& payload, bool retained,
+                       Keep keep) = 0;
 };
 
 }  // namespace zephlor::gateway

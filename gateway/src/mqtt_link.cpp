@@ -1,16 +1,36 @@
 #include "mqtt_link.h"
 
-#include "tell.h"
-
 #include <mosquitto.h>
+#include <mqtt_protocol.h>
+
+#include <vector>
+
+#include "tell.h"
 
 namespace zephlor::gateway {
 namespace {
+
+using Clock = std::chrono::steady_clock;
 
 constexpr int kQos = 1;
 constexpr int kKeepAliveSeconds = 30;
 constexpr const char* kOnline = "online";
 constexpr const char* kOffline = "offline";
+// Messages with the library at once: thousands of values a second at QoS 1 need more than one
+// round trip's worth, and no more, or a slow link fills the library's queue instead of the
+// outbox, where values coalesce.
+constexpr int kWindow = 200;
+// Write results kept while the broker is away or slow.
+constexpr size_t kResultsKept = 4096;
+// The largest message taken: a write request is under 256 bytes; anything far larger is never
+// sent to the gateway, so it is never held.
+constexpr uint32_t kMaximumPacketSize = 64 * 1024;
+// A connection that the broker ends sooner than this, again and again, is another client taking
+// the same client id.
+constexpr auto kShortConnection = std::chrono::seconds(5);
+constexpr int kShortConnectionsTold = 3;
+// Without an answer to the subscription, the latest values go out all the same after this.
+constexpr auto kSubscriptionWait = std::chrono::seconds(5);
 
 std::string failure(const char* what, int code) {
   return std::string(what) + ": " + mosquitto_strerror(code);
@@ -19,7 +39,7 @@ std::string failure(const char* what, int code) {
 }  // namespace
 
 MqttLink::MqttLink(const Topics& topics, SetHandler onSet)
-    : topics_(topics), onSet_(std::move(onSet)) {}
+    : topics_(topics), onSet_(std::move(onSet)), outbox_(kResultsKept) {}
 
 MqttLink::~MqttLink() {
   stop(std::chrono::milliseconds(0));
@@ -29,24 +49,26 @@ MqttLink::~MqttLink() {
 
 ExitCode MqttLink::start(const BrokerConfig& broker, const std::string& password,
                          std::string& error) {
+  host_ = broker.host;
+  port_ = broker.port;
   broker_ = broker.host + ":" + std::to_string(broker.port);
   client_ = mosquitto_new(broker.clientId.c_str(), true, this);
   if (client_ == nullptr) {
     error = "cannot make an MQTT client";
     return kUsage;
   }
-  // Published to from the line threads while its own thread runs the connection.
+  mosquitto_int_option(client_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V5);
+  // Published to from the sender while its own thread runs the connection.
   mosquitto_threaded_set(client_, true);
   mosquitto_log_callback_set(client_, onLog);
-  mosquitto_connect_callback_set(client_, onConnect);
-  mosquitto_disconnect_callback_set(client_, onDisconnect);
+  mosquitto_connect_v5_callback_set(client_, onConnect);
+  mosquitto_disconnect_v5_callback_set(client_, onDisconnect);
+  mosquitto_subscribe_callback_set(client_, onSubscribe);
   mosquitto_publish_callback_set(client_, onPublish);
   mosquitto_message_callback_set(client_, onMessage);
   // A broker that goes away is asked again after 1 s, then up to every 10 s.
   mosquitto_reconnect_delay_set(client_, 1, 10, true);
-  // Thousands of values a second at QoS 1: a window of 20 unacknowledged messages, the
-  // library's default, would hold them to 20 per round trip to the broker.
-  mosquitto_max_inflight_messages_set(client_, 200);
+  mosquitto_int_option(client_, MOSQ_OPT_SEND_MAXIMUM, kWindow);
   // A value goes out when it is published, not when Nagle's algorithm has gathered more.
   mosquitto_int_option(client_, MOSQ_OPT_TCP_NODELAY, 1);
   int code = mosquitto_will_set(client_, topics_.gatewayStatus().c_str(),
@@ -78,52 +100,129 @@ ExitCode MqttLink::start(const BrokerConfig& broker, const std::string& password
   }
   // The first attempt may fail (the broker not up yet): the connection's thread keeps trying,
   // and the lines are polled meanwhile.
-  mosquitto_connect_async(client_, broker.host.c_str(), broker.port, kKeepAliveSeconds);
-  network_ = std::thread([this] { serve(); });
+  network_ = std::thread([this] { connectAndServe(); });
+  sender_ = std::thread([this] { sendWaiting(); });
   return kSuccess;
 }
 
-// The library's loop reconnects after a lost connection by itself; it returns on what it takes
-// for fatal. A failed TLS handshake before the broker ever accepted the gateway is a certificate
-// that does not fit, told as a refusal; anything else is tried again after a pause.
-void MqttLink::serve() {
+// Connects for the first time, asking again after a pause while the broker is not there. False
+// when a stop came first, or the TLS handshake failed (a certificate that does not fit, told as a
+// refusal).
+bool MqttLink::firstConnection() {
+  mosquitto_property* properties = nullptr;
+  mosquitto_property_add_int32(&properties, MQTT_PROP_MAXIMUM_PACKET_SIZE, kMaximumPacketSize);
+  bool connected = false;
   for (auto pause = std::chrono::seconds(1);;
        pause = std::min(2 * pause, std::chrono::seconds(10))) {
-    const int code = mosquitto_loop_forever(client_, 1000, 1);
+    const int code = mosquitto_connect_bind_v5(client_, host_.c_str(), port_, kKeepAliveSeconds,
+                                               nullptr, properties);
     std::unique_lock<std::mutex> hold(mutex_);
     if (stopping_) break;
-    if (code == MOSQ_ERR_TLS && !everConnected_) {
-      refusal_ = "the TLS handshake with " + broker_ + " failed" + lastError() +
-                 ": is ca-file the authority that signed the broker's certificate?";
+    if (code == MOSQ_ERR_SUCCESS) {
+      connected = true;
       break;
     }
-    tell("the connection to " + broker_ + " failed: " + mosquitto_strerror(code) + lastError() +
-         "; trying again");
-    if (acknowledged_.wait_for(hold, pause, [this] { return stopping_; })) break;
-    hold.unlock();
-    mosquitto_reconnect(client_);
+    if (code == MOSQ_ERR_TLS) {
+      refusal_ = "the TLS handshake with " + broker_ + " failed" + lastError() +
+                 ": the broker's certificate is not signed by the authority in ca-file, or does "
+                 "not name " + host_;
+      break;
+    }
+    if (changed_.wait_for(hold, pause, [this] { return stopping_; })) break;
+  }
+  mosquitto_property_free_all(&properties);
+  return connected;
+}
+
+// The library's loop reconnects after a lost connection by itself (with the first connection's
+// properties); it returns on what it takes for fatal, which is tried again after a pause.
+void MqttLink::connectAndServe() {
+  if (firstConnection()) {
+    for (auto pause = std::chrono::seconds(1);;
+         pause = std::min(2 * pause, std::chrono::seconds(10))) {
+      const int code = mosquitto_loop_forever(client_, 1000, 1);
+      std::unique_lock<std::mutex> hold(mutex_);
+      if (stopping_ || !refusal_.empty()) break;
+      if (code == MOSQ_ERR_TLS && !everConnected_) {
+        refusal_ = "the TLS handshake with " + broker_ + " failed" + lastError();
+        break;
+      }
+      tell("the connection to " + broker_ + " failed: " + mosquitto_strerror(code) +
+           lastError() + "; trying again");
+      if (changed_.wait_for(hold, pause, [this] { return stopping_; })) break;
+      hold.unlock();
+      mosquitto_reconnect(client_);
+    }
   }
   const std::lock_guard<std::mutex> hold(mutex_);
   networkEnded_ = true;
-  acknowledged_.notify_all();
+  changed_.notify_all();
 }
 
-void MqttLink::send(const std::string& topic, const std::string& payload, bool retained,
-                    int* messageId) {
-  mosquitto_publish(client_, messageId, topic.c_str(), static_cast<int>(payload.size()),
-                    payload.data(), kQos, retained);
+// The one sender: takes what waits while the broker keeps up, and hands it to the library
+// outside the lock, so a line that publishes never waits on the network.
+void MqttLink::sendWaiting() {
+  std::unique_lock<std::mutex> hold(mutex_);
+  while (!senderStop_) {
+    if (connected_ && !ready_ && Clock::now() >= connectedAt_ + kSubscriptionWait) becomeReady();
+    if (!ready_ || inFlight_ >= kWindow || outbox_.empty()) {
+      changed_.wait_for(hold, std::chrono::milliseconds(100));
+      continue;
+    }
+    std::vector<Outbox::Message> batch;
+    while (inFlight_ + static_cast<int>(batch.size()) < kWindow && !outbox_.empty()) {
+      batch.push_back(*outbox_.take());
+    }
+    inFlight_ += static_cast<int>(batch.size());
+    hold.unlock();
+    std::vector<int> codes;
+    for (const Outbox::Message& message : batch) {
+      codes.push_back(mosquitto_publish(client_, nullptr, message.topic.c_str(),
+                                        static_cast<int>(message.payload.size()),
+                                        message.payload.data(), kQos, message.retained));
+    }
+    hold.lock();
+    for (size_t i = 0; i < batch.size(); ++i) {
+      if (codes[i] == MOSQ_ERR_SUCCESS) continue;
+      --inFlight_;
+      // Lost with the connection: a value is sent again with the latest of everything when it
+      // is back; a write's result waits for it.
+      if (codes[i] == MOSQ_ERR_NO_CONN) {
+        if (!batch[i].retained) outbox_.putEach(std::move(batch[i]));
+      } else {
+        tell("cannot publish on " + batch[i].topic + ": " + mosquitto_strerror(codes[i]));
+      }
+    }
+  }
 }
 
-void MqttLink::publish(const std::string& topic, const std::string& payload, bool retained) {
+// Under mutex_: the connection is whole (its subscription answered, or waited for long enough):
+// "online" first, then the latest of every retained topic, after whatever the library sent again
+// of the messages that were in flight when the last connection ended.
+void MqttLink::becomeReady() {
+  ready_ = true;
+  for (const auto& [topic, payload] : latest_) {
+    if (topic != topics_.gatewayStatus()) outbox_.putLatest({topic, payload, true});
+  }
+  latest_[topics_.gatewayStatus()] = kOnline;
+  outbox_.putFirst({topics_.gatewayStatus(), kOnline, true});
+  changed_.notify_all();
+}
+
+void MqttLink::publish(const std::string& topic, const std::string& payload, bool retained,
+                       Keep keep) {
   {
     const std::lock_guard<std::mutex> hold(mutex_);
     if (retained) latest_[topic] = payload;
-    if (!connected_) return;
+    if (keep == Keep::kEach) {
+      outbox_.putEach({topic, payload, retained});
+    } else if (ready_) {
+      outbox_.putLatest({topic, payload, retained});
+    } else {
+      return;  // state while the broker is away: the latest goes out when it is back
+    }
   }
-  // Sent outside the lock (the library takes its own): a line thread preempted while sending
-  // would otherwise hold up every other line's values. Each topic has one publishing thread,
-  // and a connection that comes back sends every topic's latest, so nothing is lost or reordered.
-  send(topic, payload, retained, nullptr);
+  changed_.notify_all();
 }
 
 std::string MqttLink::refusal() const {
@@ -131,23 +230,38 @@ std::string MqttLink::refusal() const {
   return refusal_;
 }
 
+LinkFigures MqttLink::figures() const {
+  const std::lock_guard<std::mutex> hold(mutex_);
+  return {connected_, subscribed_, outbox_.size(), outbox_.coalesced(), outbox_.dropped()};
+}
+
 void MqttLink::stop(std::chrono::milliseconds grace) {
   if (!network_.joinable()) return;
+  const Clock::time_point deadline = Clock::now() + grace;
   std::unique_lock<std::mutex> hold(mutex_);
+  changed_.wait_until(hold, deadline,
+                      [this] { return !ready_ || (outbox_.empty() && inFlight_ == 0); });
   stopping_ = true;
+  senderStop_ = true;
+  changed_.notify_all();
+  hold.unlock();
+  sender_.join();
+  hold.lock();
   if (connected_) {
     int messageId = -1;
-    send(topics_.gatewayStatus(), kOffline, true, &messageId);
+    mosquitto_publish(client_, &messageId, topics_.gatewayStatus().c_str(),
+                      static_cast<int>(std::char_traits<char>::length(kOffline)), kOffline, kQos,
+                      true);
     offlineMessage_ = messageId;
-    acknowledged_.wait_for(hold, grace, [this] { return offlineTaken_ || !connected_; });
+    changed_.wait_until(hold, deadline, [this] { return offlineTaken_ || !connected_; });
   }
-  acknowledged_.notify_all();
   hold.unlock();
   mosquitto_disconnect(client_);
   // The loop ends at once after the disconnection; only an attempt to connect to a host that
   // does not answer holds it up, and that is not waited out.
   hold.lock();
-  acknowledged_.wait_for(hold, grace, [this] { return networkEnded_; });
+  changed_.wait_until(hold, std::max(deadline, Clock::now() + std::chrono::milliseconds(100)),
+                      [this] { return networkEnded_; });
   const bool ended = networkEnded_;
   hold.unlock();
   if (ended) {
@@ -158,13 +272,14 @@ void MqttLink::stop(std::chrono::milliseconds grace) {
   }
 }
 
-void MqttLink::onConnect(mosquitto* client, void* self, int code) {
+void MqttLink::onConnect(mosquitto* client, void* self, int code, int,
+                         const mosquitto_property*) {
   auto& link = *static_cast<MqttLink*>(self);
   const std::lock_guard<std::mutex> hold(link.mutex_);
   if (code != 0) {
     if (!link.everConnected_) {
       link.refusal_ = "the broker " + link.broker_ +
-                      " refused the connection: " + mosquitto_connack_string(code);
+                      " refused the connection: " + mosquitto_reason_string(code);
       // No more attempts: the gateway ends on a refusal at start.
       mosquitto_disconnect(client);
     }
@@ -173,29 +288,57 @@ void MqttLink::onConnect(mosquitto* client, void* self, int code) {
   tell((link.everConnected_ ? "connected again to " : "connected to ") + link.broker_);
   link.connected_ = true;
   link.everConnected_ = true;
+  link.ready_ = false;
+  link.inFlight_ = 0;  // the library sends again what was in flight, outside the window
+  link.connectedAt_ = Clock::now();
   {
     const std::lock_guard<std::mutex> forget(link.errorMutex_);
     link.lastError_.clear();
   }
-  mosquitto_subscribe(client, nullptr, link.topics_.setSubscription().c_str(), kQos);
-  // Online first, then the latest of everything: what subscribers missed while the broker was
-  // away, or what the gateway found before it first connected.
-  link.latest_[link.topics_.gatewayStatus()] = kOnline;
-  link.send(link.topics_.gatewayStatus(), kOnline, true, nullptr);
-  for (const auto& [topic, payload] : link.latest_) {
-    if (topic != link.topics_.gatewayStatus()) link.send(topic, payload, true, nullptr);
+  const int subscribed =
+      mosquitto_subscribe(client, nullptr, link.topics_.setSubscription().c_str(), kQos);
+  if (subscribed != MOSQ_ERR_SUCCESS) {
+    tell("cannot subscribe to " + link.topics_.setSubscription() + ": " +
+         mosquitto_strerror(subscribed) + "; writes cannot arrive until the next connection");
   }
+  link.changed_.notify_all();
 }
 
-void MqttLink::onDisconnect(mosquitto*, void* self, int code) {
+// The answer to the subscription comes after the library sent again what was in flight: the
+// latest of everything goes out after those older messages.
+void MqttLink::onSubscribe(mosquitto*, void* self, int, int count, const int* granted) {
+  auto& link = *static_cast<MqttLink*>(self);
+  const std::lock_guard<std::mutex> hold(link.mutex_);
+  link.subscribed_ = count > 0 && granted[0] < 0x80;
+  if (!link.subscribed_) {
+    tell("the broker refused the subscription to " + link.topics_.setSubscription() +
+         ": writes cannot arrive; is the client allowed to read it?");
+  }
+  if (link.connected_ && !link.ready_) link.becomeReady();
+}
+
+void MqttLink::onDisconnect(mosquitto*, void* self, int code, const mosquitto_property*) {
   auto& link = *static_cast<MqttLink*>(self);
   const std::lock_guard<std::mutex> hold(link.mutex_);
   if (link.connected_ && !link.stopping_) {
-    tell("lost the broker " + link.broker_ + " (" + mosquitto_strerror(code) +
+    const bool takenOver = code == MQTT_RC_SESSION_TAKEN_OVER;
+    const bool shortLived = Clock::now() - link.connectedAt_ < kShortConnection;
+    link.shortConnections_ = takenOver || shortLived ? link.shortConnections_ + 1 : 0;
+    tell("lost the broker " + link.broker_ + " (" +
+         (takenOver ? std::string("another client connected with this client id")
+                    : std::string(code < 128 ? mosquitto_strerror(code)
+                                             : mosquitto_reason_string(code))) +
          "); the latest values go out when it is back");
+    if (link.shortConnections_ == kShortConnectionsTold) {
+      tell("the broker has ended " + std::to_string(link.shortConnections_) +
+           " connections in a row soon after they began: is another gateway or client using "
+           "the same client id? Give each gateway a client-id of its own");
+    }
   }
   link.connected_ = false;
-  link.acknowledged_.notify_all();
+  link.ready_ = false;
+  link.subscribed_ = false;
+  link.changed_.notify_all();
 }
 
 void MqttLink::onLog(mosquitto*, void* self, int level, const char* text) {
@@ -213,10 +356,9 @@ std::string MqttLink::lastError() const {
 void MqttLink::onPublish(mosquitto*, void* self, int messageId) {
   auto& link = *static_cast<MqttLink*>(self);
   const std::lock_guard<std::mutex> hold(link.mutex_);
-  if (messageId == link.offlineMessage_) {
-    link.offlineTaken_ = true;
-    link.acknowledged_.notify_all();
-  }
+  if (messageId == link.offlineMessage_) link.offlineTaken_ = true;
+  if (link.inFlight_ > 0) --link.inFlight_;
+  link.changed_.notify_all();
 }
 
 void MqttLink::onMessage(mosquitto*, void* self, const mosquitto_message* message) {
@@ -225,7 +367,7 @@ void MqttLink::onMessage(mosquitto*, void* self, const mosquitto_message* messag
                                   ? std::string(static_cast<const char*>(message->payload),
                                                 static_cast<size_t>(message->payloadlen))
                                   : std::string();
-  link.onSet_(message->topic, payload);
+  link.onSet_(message->topic, payload, message->retain);
 }
 
 }  // namespace zephlor::gateway

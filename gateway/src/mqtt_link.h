@@ -1,9 +1,13 @@
-// The gateway's one connection to its broker, through libmosquitto: connected in the background
-// on a thread of its own and reconnected after any outage, with "offline" as its last will. It
-// keeps the latest message of every retained topic, bounded by the number of topics, and
-// publishes those again whenever the connection comes back; what would be published while the
-// broker is away is only kept, never queued. Connections made and lost are told on standard
-// error.
+// The gateway's one connection to its broker, through libmosquitto (MQTT 5): connected on a
+// thread of its own and reconnected after any outage, with "offline" as its last will. What is
+// published goes through an outbox (the latest of each state topic, each write's result) that
+// one sender drains while the broker keeps up: at most a window of messages is ever with the
+// library, so a slow broker link holds memory to the number of topics and delivers the newest
+// values. The latest message of every retained topic is kept and published again whenever the
+// connection comes back, after whatever the library itself sends again, so that the last
+// message on every topic is the latest. Messages larger than the gateway ever takes are not
+// sent to it at all (the connection's maximum packet size). Connections made and lost are told
+// on standard error.
 #pragma once
 
 #include <chrono>
@@ -16,18 +20,31 @@
 
 #include "config.h"
 #include "message_sink.h"
+#include "outbox.h"
 #include "topic_names.h"
 #include "zephlor_text/exit_codes.h"
 
 struct mosquitto;
 struct mosquitto_message;
+struct mqtt5__property;
 
 namespace zephlor::gateway {
 
+// What the broker connection has done, for the metrics.
+struct LinkFigures {
+  bool connected = false;
+  bool subscribed = false;  // the broker took the subscription to the set topics
+  size_t waiting = 0;       // messages in the outbox
+  long long coalesced = 0;  // waiting values a newer one replaced
+  long long dropped = 0;    // write results dropped beyond the outbox's bound
+};
+
 class MqttLink : public MessageSink {
  public:
-  // Called on libmosquitto's thread for each message on an item's set topic.
-  using SetHandler = std::function<void(const std::string& topic, const std::string& payload)>;
+  // Called on libmosquitto's thread for each message on an item's set topic; `retained` when the
+  // broker kept it and delivers it only because the gateway subscribed.
+  using SetHandler =
+      std::function<void(const std::string& topic, const std::string& payload, bool retained)>;
 
   MqttLink(const Topics& topics, SetHandler onSet);
   ~MqttLink() override;
@@ -38,37 +55,57 @@ class MqttLink : public MessageSink {
   // why and returns the exit status to end with.
   ExitCode start(const BrokerConfig& broker, const std::string& password, std::string& error);
 
-  void publish(const std::string& topic, const std::string& payload, bool retained) override;
+  void publish(const std::string& topic, const std::string& payload, bool retained,
+               Keep keep) override;
 
   // Why the broker refused the first connection (bad credentials, a client id it does not take,
-  // a certificate that the TLS authority did not sign), for a person; empty while it has not. A
-  // refusal after the gateway was once accepted is waited out.
+  // a certificate that does not fit), for a person; empty while it has not. A refusal after the
+  // gateway was once accepted is waited out.
   std::string refusal() const;
 
-  // Publishes "offline", waits up to `grace` for the broker to take it, and disconnects.
+  LinkFigures figures() const;
+
+  // Gives what waits up to `grace` to reach the broker, publishes "offline", waits for the
+  // broker to take it (within the same grace), and disconnects.
   void stop(std::chrono::milliseconds grace);
 
  private:
-  static void onConnect(mosquitto* client, void* self, int code);
-  static void onDisconnect(mosquitto* client, void* self, int code);
+  static void onConnect(mosquitto* client, void* self, int code, int flags,
+                        const mqtt5__property* properties);
+  static void onDisconnect(mosquitto* client, void* self, int code,
+                           const mqtt5__property* properties);
+  static void onSubscribe(mosquitto* client, void* self, int messageId, int count,
+                          const int* granted);
   static void onPublish(mosquitto* client, void* self, int messageId);
   static void onMessage(mosquitto* client, void* self, const mosquitto_message* message);
   static void onLog(mosquitto* client, void* self, int level, const char* text);
-  void serve();
-  void send(const std::string& topic, const std::string& payload, bool retained, int* messageId);
+  void connectAndServe();
+  bool firstConnection();
+  void sendWaiting();
+  void becomeReady();
   std::string lastError() const;
 
   Topics topics_;
   SetHandler onSet_;
+  std::string host_;
+  int port_ = 0;
   std::string broker_;  // HOST:PORT, for messages
   mosquitto* client_ = nullptr;
   std::thread network_;
+  std::thread sender_;
   mutable std::mutex mutex_;
-  std::condition_variable acknowledged_;
+  std::condition_variable changed_;
+  Outbox outbox_;
   std::map<std::string, std::string> latest_;  // of every retained topic
+  int inFlight_ = 0;  // sent and not yet acknowledged
   bool connected_ = false;
+  bool ready_ = false;  // connected, and the latest of everything queued again after it
+  bool subscribed_ = false;
+  std::chrono::steady_clock::time_point connectedAt_;
+  int shortConnections_ = 0;  // in a row, each ended by the broker soon after it began
   bool everConnected_ = false;
   bool stopping_ = false;
+  bool senderStop_ = false;
   bool networkEnded_ = false;
   bool networkLeftRunning_ = false;  // by stop(), on an attempt to connect that does not end
   std::string refusal_;

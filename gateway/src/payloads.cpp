@@ -33,6 +33,7 @@ constexpr VerdictRow kVerdicts[] = {
     {TransactionOutcome::kNotANumber,    "not-a-number",     "a reply field that is not a number"},
     {TransactionOutcome::kNotParsed,     "not-parsed",       "a reply the driver could not parse"},
     {TransactionOutcome::kNotConfirmed,  "not-confirmed",    "the controller did not confirm the write"},
+    {TransactionOutcome::kNotSilent,     "not-silent",       "bytes keep arriving unasked; the request was not sent"},
 };
 // clang-format on
 static_assert(text::rowsFollowTheirKeys(kVerdicts, &VerdictRow::outcome),

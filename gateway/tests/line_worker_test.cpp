@@ -21,7 +21,7 @@ class RecordingSink : public MessageSink {
     std::string payload;
   };
 
-  void publish(const std::string& topic, const std::string& payload, bool) override {
+  void publish(const std::string& topic, const std::string& payload, bool, Keep) override {
     const std::lock_guard<std::mutex> hold(mutex_);
     messages_.push_back({topic, payload});
     arrived_.notify_all();

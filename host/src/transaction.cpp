@@ -59,7 +59,12 @@ TransactionResult runTransaction(const DriverEntryPoints& driver, IA& item, int 
   result.request.assign(request, requestLength);
   if (isWrite) result.sentValue = requestValueField(result.request, addressCount);
 
-  transport.discardPendingInput();
+  if (!transport.discardPendingInput()) {
+    // A peer that streams would swamp any reply; a write that never left is no write.
+    result.outcome = TransactionOutcome::kNotSilent;
+    result.sentValue.reset();
+    return result;
+  }
   switch (transport.send(request, requestLength, rules.timeout, result.error)) {
     case SendStatus::kSent:
       break;

@@ -25,8 +25,12 @@ class ScriptedLine : public LineTransport {
   std::vector<std::string> sent;
   bool failSend = false;
   int discards = 0;
+  bool silent = true;  // false: bytes keep arriving unasked
 
-  void discardPendingInput() override { ++discards; }
+  bool discardPendingInput() override {
+    ++discards;
+    return silent;
+  }
   SendStatus send(const char* data, size_t length, std::chrono::milliseconds,
                   std::string& error) override {
     if (failSend) {

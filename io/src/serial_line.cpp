@@ -58,12 +58,12 @@ class RawTcpLine : public ByteLine {
   IoResult writeWhatFits(const char* data, size_t length) override {
     return raw_->writeWhatFits(data, length);
   }
-  void discardInput() override {
+  bool discardInput() override {
     char first = 0;
     if (!looked_ && raw_->readSome(&first, 1, std::chrono::steady_clock::now()).count == 1) {
       look(first);
     }
-    raw_->discardInput();
+    return raw_->discardInput();
   }
   void discardUnsentOutput() override { raw_->discardUnsentOutput(); }
 

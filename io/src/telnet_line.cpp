@@ -5,6 +5,8 @@
 #include <map>
 #include <set>
 
+#include "read_away.h"
+
 namespace zephlor::io {
 namespace telnet {
 
@@ -161,18 +163,20 @@ class TelnetLine : public ByteLine {
 
   // What arrived unasked is thrown away here, and a client asks the device server to throw away
   // what it still holds for us.
-  void discardInput() override {
-    // Read away through the decoder what waits, so no telnet sequence is cut in half; a line
-    // that never stops sending is read a bounded number of times.
-    for (int reads = 0;
-         reads < 64 && readOnce(std::chrono::steady_clock::now()).status == IoStatus::kDone;
-         ++reads) {
-    }
+  bool discardInput() override {
+    // Read away through the decoder what waits, so no telnet sequence is cut in half.
     data_.clear();
+    const bool silent = readAway([this](char*, size_t) {
+      IoResult got = readOnce(std::chrono::steady_clock::now());
+      got.count = data_.size();
+      data_.clear();
+      return got;
+    });
     if (role_ == Role::kClient) {
       const std::string purge = comPortCommand(kPurgeData, std::string(1, '\1'));
       raw_->writeWhatFits(purge.data(), purge.size());
     }
+    return silent;
   }
 
   void discardUnsentOutput() override { raw_->discardUnsentOutput(); }

@@ -14,9 +14,10 @@ SimulatedLink::SimulatedLink(ControllerModel& controller, FaultInjector& faults,
           },
           baud) {}
 
-void SimulatedLink::discardPendingInput() {
+bool SimulatedLink::discardPendingInput() {
   const Clock::time_point now = Clock::now();
   while (!pending_.empty() && pending_.front().arrives <= now) pending_.pop_front();
+  return true;  // the simulated controller speaks only when asked
 }
 
 host::SendStatus SimulatedLink::send(const char* data, size_t length, std::chrono::milliseconds,

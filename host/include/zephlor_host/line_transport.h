@@ -28,8 +28,9 @@ class LineTransport {
   virtual ~LineTransport() = default;
 
   // Throws away whatever arrived unasked (a late reply to an earlier request, line noise), so it
-  // is not taken for the answer to the next request.
-  virtual void discardPendingInput() = 0;
+  // is not taken for the answer to the next request. False when the line did not fall silent:
+  // bytes kept coming until the bounds of discarding were reached.
+  virtual bool discardPendingInput() = 0;
 
   // Sends all of `data` within `timeout`. On failure says why in `error`.
   virtual SendStatus send(const char* data, size_t length, std::chrono::milliseconds timeout,

@@ -29,6 +29,7 @@ enum class TransactionOutcome {
   kNotANumber,     // a field of the reply is missing or not wholly a number
   kNotParsed,      // Get_xxx could not parse the reply of a read (parseCode 99)
   kNotConfirmed,   // Get_xxx judged the acknowledgement of a write unconfirmed (status 1)
+  kNotSilent,      // bytes kept arriving unasked before the request, which was not sent
 };
 
 // Line noise or a stale reply rather than the controller's considered answer: asking again is

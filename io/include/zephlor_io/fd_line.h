@@ -25,7 +25,7 @@ class FdLine : public ByteLine {
   IoResult readSome(char* buffer, size_t capacity, Deadline deadline) override;
   IoResult writeAll(const char* data, size_t length, Deadline deadline) override;
   IoResult writeWhatFits(const char* data, size_t length) override;
-  void discardInput() override;
+  bool discardInput() override;
   void discardUnsentOutput() override;
 
  private:

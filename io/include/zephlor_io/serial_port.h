@@ -51,6 +51,11 @@ struct IoResult {
 using Deadline = std::chrono::steady_clock::time_point;
 constexpr Deadline kNoDeadline = Deadline::max();
 
+// Discarding unasked input reads at most this much, for at most this long, before it gives the
+// line up as one that does not fall silent: far more than a few late replies and some noise.
+constexpr size_t kDiscardLimitBytes = 4096;
+constexpr std::chrono::milliseconds kDiscardLimitTime{100};
+
 // An open line: a serial device, a pseudo-terminal, standard input and output.
 class ByteLine {
  public:
@@ -62,8 +67,9 @@ class ByteLine {
   virtual IoResult writeAll(const char* data, size_t length, Deadline deadline) = 0;
   // Writes what the line takes now, without waiting: a line without flow control drops the rest.
   virtual IoResult writeWhatFits(const char* data, size_t length) = 0;
-  // Throws away what arrived and was not read yet.
-  virtual void discardInput() = 0;
+  // Throws away what arrived and was not read yet. False when bytes kept arriving until the
+  // bounds below were reached: a peer that never stops sending must not hold a request back.
+  virtual bool discardInput() = 0;
   // Throws away what was written and not yet sent or read: after output was dropped, the other
   // end must not find half a line waiting.
   virtual void discardUnsentOutput() = 0;
@@ -125,9 +131,9 @@ std::vector<PortInfo> listSerialPorts();
 class SerialLineTransport : public host::LineTransport {
  public:
   explicit SerialLineTransport(ByteLine& line) : line_(line) {}
-  void discardPendingInput() override {
+  bool discardPendingInput() override {
     unread_.clear();
-    line_.discardInput();
+    return line_.discardInput();
   }
   host::SendStatus send(const char* data, size_t length, std::chrono::milliseconds timeout,
                         std::string& error) override;

@@ -2,6 +2,8 @@
 // hang-up is told apart from a quiet line.
 #include "zephlor_io/fd_line.h"
 
+#include "../read_away.h"
+
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -156,16 +158,15 @@ IoResult FdLine::writeWhatFits(const char* data, size_t length) {
   return result;
 }
 
-void FdLine::discardInput() {
+bool FdLine::discardInput() {
   // Flushing a terminal is dear on a pseudo-terminal, and nothing to do when nothing waits.
   int waiting = 0;
-  if (ioctl(in_, FIONREAD, &waiting) == 0 && waiting == 0) return;
-  if (tcflush(in_, TCIFLUSH) == 0) return;
-  // Not a terminal (a pipe, say): read away whatever is waiting.
-  char scratch[256];
-  while (readSome(scratch, sizeof scratch, std::chrono::steady_clock::now()).status ==
-         IoStatus::kDone) {
-  }
+  if (ioctl(in_, FIONREAD, &waiting) == 0 && waiting == 0) return true;
+  if (tcflush(in_, TCIFLUSH) == 0) return true;
+  // Not a terminal (a socket, a pipe): read away what is waiting, within bounds.
+  return readAway([this](char* scratch, size_t size) {
+    return readSome(scratch, size, std::chrono::steady_clock::now());
+  });
 }
 
 void FdLine::discardUnsentOutput() { tcflush(out_, TCOFLUSH); }

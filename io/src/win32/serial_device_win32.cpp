@@ -95,7 +95,10 @@ class ComLine : public ByteLine {
     return result;
   }
 
-  void discardInput() override { PurgeComm(handle_, PURGE_RXCLEAR); }
+  bool discardInput() override {
+    PurgeComm(handle_, PURGE_RXCLEAR);  // the driver's buffer, at once: nothing can keep it full
+    return true;
+  }
   void discardUnsentOutput() override { PurgeComm(handle_, PURGE_TXABORT | PURGE_TXCLEAR); }
 
  private:

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "../deadline.h"
+#include "../read_away.h"
 #include "../tcp_address.h"
 #include "system_message.h"
 #include "zephlor_io/serial_port.h"
@@ -101,12 +102,15 @@ class SocketLine : public ByteLine {
     return result;
   }
 
-  void discardInput() override {
-    char scratch[256];
-    u_long waiting = 0;
-    while (ioctlsocket(socket_, kBytesWaiting, &waiting) == 0 && waiting > 0 &&
-           recv(socket_, scratch, sizeof scratch, 0) > 0) {
-    }
+  bool discardInput() override {
+    return readAway([this](char* scratch, size_t size) {
+      IoResult got;
+      u_long waiting = 0;
+      if (ioctlsocket(socket_, kBytesWaiting, &waiting) != 0 || waiting == 0) return got;
+      const int count = recv(socket_, scratch, static_cast<int>(size), 0);
+      got.count = count > 0 ? static_cast<size_t>(count) : 0;
+      return got;
+    });
   }
 
   void discardUnsentOutput() override {}  // what a socket has taken, it sends

@@ -31,7 +31,7 @@ class SimulatedLink : public host::LineTransport {
   // The controller model behind the fault injector.
   SimulatedLink(ControllerModel& controller, FaultInjector& faults, int baud = 9600);
 
-  void discardPendingInput() override;
+  bool discardPendingInput() override;
   host::SendStatus send(const char* data, size_t length, std::chrono::milliseconds timeout,
                         std::string& error) override;
   host::ReceiveResult receiveLine(char* buffer, size_t capacity,
