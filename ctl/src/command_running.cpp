@@ -190,7 +190,7 @@ class PollSummary {
  public:
   void add(const Outcome& outcome) {
     ++reads_;
-    if (outcome.code != kSuccess) ++failures_[outcome.code];
+    if (outcome.code != kSuccess) ++failures_[failureName(outcome)];
     if (outcome.code == kSuccess && !outcome.request.empty()) replyTimes_.add(outcome.replyTime);
   }
   void sampled() { ++samples_; }
@@ -208,8 +208,8 @@ class PollSummary {
     err << "zephlorctl: poll: " << samples_ << " sample" << (samples_ == 1 ? "" : "s");
     const long long failed = failedReads();
     std::string kinds;
-    for (const auto& [code, count] : failures_) {
-      kinds += (kinds.empty() ? "" : ", ") + std::to_string(count) + " " + failureName(code);
+    for (const auto& [name, count] : failures_) {
+      kinds += (kinds.empty() ? "" : ", ") + std::to_string(count) + " " + name;
     }
     err << ", " << reads_ << " read" << (reads_ == 1 ? "" : "s") << ", " << failed
         << (failed == 1 ? " read" : " reads") << " failed"
@@ -228,18 +228,31 @@ class PollSummary {
   }
 
  private:
-  static const char* failureName(ExitCode code) {
-    switch (code) {
-      case kDeviceError:
+  // Each verdict by its own name: a reply cut off by its length is "too long", never "not
+  // parsed" (it never reached the parser), and an incomplete one is not "no reply".
+  static const char* failureName(const Outcome& outcome) {
+    using host::TransactionOutcome;
+    switch (outcome.verdict) {
+      case TransactionOutcome::kSendFailed:
+      case TransactionOutcome::kReceiveFailed:
         return "line failed";
-      case kNoReply:
+      case TransactionOutcome::kNoReply:
         return "no reply";
-      case kReplyRefused:
+      case TransactionOutcome::kIncomplete:
+        return "incomplete";
+      case TransactionOutcome::kTooLong:
+        return "too long";
+      case TransactionOutcome::kTooShort:
+      case TransactionOutcome::kNotAFrame:
         return "refused";
-      case kReplyNotParsed:
+      case TransactionOutcome::kOtherItem:
+      case TransactionOutcome::kNotANumber:
+      case TransactionOutcome::kNotParsed:
         return "not parsed";
+      case TransactionOutcome::kNotSilent:
+        return "not silent";
       default:
-        return "other";
+        return outcome.code == kDeviceError ? "line failed" : "other";
     }
   }
 
@@ -248,7 +261,7 @@ class PollSummary {
   long long overruns_ = 0;
   long long lost_ = 0;
   long long reconnects_ = 0;
-  std::map<ExitCode, size_t> failures_;
+  std::map<std::string, size_t> failures_;
   host::ReplyTimes replyTimes_;
 };
 

@@ -1,12 +1,14 @@
 // A line worker on the built-in simulator (9600 baud: some 30 ms a transaction), its messages
 // caught in process: on a line kept busy by polls, a write goes next once the transaction in
-// progress is done, and earliest-deadline polling serves every item in turn.
+// progress is done, and earliest-deadline polling serves every item in turn; on a line flooded
+// with writes, the polls keep their share and the writes to one item coalesce.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <thread>
 
 #include "line_worker.h"
 #include "zephlor_host/driver_module.h"
@@ -103,6 +105,50 @@ TEST_F(LineWorkerTest, EarliestDeadlineServesEveryItemInTurn) {
   for (const ItemConfig& item : line_.items) {
     EXPECT_GE(countOn(messages, topics_.item("l", item.name)), 4u) << item.name;
   }
+}
+
+TEST_F(LineWorkerTest, AFloodOfWritesLeavesThePollsTheirShare) {
+  LineConfig line;
+  line.name = "l";
+  line.device = LineConfig::kSimulatedDevice;
+  ItemConfig watched;
+  watched.name = "watched";
+  watched.item = {text::itemKindNamed("led"), {1, 2, 3, 0}};
+  watched.every = Milliseconds(50);
+  watched.publish = PublishMode::kEveryPoll;
+  ItemConfig written = watched;
+  written.name = "written";
+  written.item = {text::itemKindNamed("station-level"), {1, 2, 3, 0}};
+  written.every = Milliseconds(60000);
+  written.writable = true;
+  line.items = {watched, written};
+  LineWorker worker(line, topics_, driver_.entryPoints(), sink_);
+  worker.start();
+  const std::string watchedTopic = topics_.item("l", "watched");
+  const std::string results = topics_.setResult("l", "written");
+  sink_.await([&](const auto& m) { return countOn(m, watchedTopic) >= 1; });
+  // Far more writes than the line carries, until 30 of them went on the line.
+  const auto confirmed = [&](const std::vector<RecordingSink::Message>& messages) {
+    return std::count_if(messages.begin(), messages.end(), [&](const auto& message) {
+      return message.topic == results && message.payload.find("\"confirmed\":true") !=
+                                             std::string::npos;
+    });
+  };
+  const size_t before = countOn(sink_.await([](const auto&) { return true; }), watchedTopic);
+  std::string error;
+  for (int value = 0; confirmed(sink_.await([](const auto&) { return true; })) < 30; ++value) {
+    ASSERT_TRUE(worker.queueWrite({1, static_cast<double>(value % 256), Json(value)}, error))
+        << error;
+    std::this_thread::yield();
+  }
+  worker.stop();
+  const auto messages = sink_.await([](const auto&) { return true; });
+  EXPECT_GE(countOn(messages, watchedTopic) - before, 10u)
+      << "polls and writes take turns: some 30 polls beside 30 writes";
+  const auto superseded = std::count_if(messages.begin(), messages.end(), [&](const auto& m) {
+    return m.topic == results && m.payload.find("superseded") != std::string::npos;
+  });
+  EXPECT_GT(superseded, 0) << "a newer write takes a waiting one's place, which is answered";
 }
 
 }  // namespace

@@ -322,8 +322,27 @@ OpenResult openRfc2217(std::unique_ptr<ByteLine> connection, const std::string& 
   std::string requests;
   for (const auto& setting : settings) requests += comPortCommand(setting.command, setting.value);
   step = line->sendWire(requests, deadline);
+  // Each setting's own answer, not merely five answers: a server may send notifications of its
+  // own (line state, modem state) meanwhile.
+  const auto answered = [&state](ComPortCommand command) {
+    return state.answers().count(command) != 0;
+  };
   if (step.status == IoStatus::kDone) {
-    step = line->pumpUntil([&state] { return state.answers().size() >= 5; }, deadline);
+    step = line->pumpUntil(
+        [&] {
+          return std::all_of(std::begin(settings), std::end(settings),
+                             [&](const auto& setting) { return answered(setting.command); });
+        },
+        deadline);
+  }
+  if (step.status == IoStatus::kTimedOut && !answered(kSetBaudRate)) {
+    // A speed never confirmed is refused as one confirmed with another value is: the line
+    // would run at whatever the server has.
+    result.failure = OpenFailure::kNotFound;
+    result.message = device + ": the device server did not confirm the speed of " +
+                     std::to_string(baud) + " baud within " + std::to_string(timeout.count()) +
+                     " ms";
+    return result;
   }
   if (step.status != IoStatus::kDone) {
     result.message = "cannot set up " + device + ": " + endedBecause(step, timeout);

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "../tcp_address.h"
+#include "../unless_stopped.h"
 #include "stop_descriptor.h"
 #include "zephlor_io/fd_line.h"
 #include "zephlor_io/stop_request.h"
@@ -24,6 +25,7 @@ constexpr std::chrono::milliseconds kBackOff{100};
 
 struct Addresses {
   addrinfo* list = nullptr;
+  int failure = 0;  // getaddrinfo's result
   ~Addresses() {
     if (list != nullptr) freeaddrinfo(list);
   }
@@ -90,21 +92,28 @@ class PosixListener : public TcpListener {
 OpenResult connectTcp(const std::string& device, const std::string& host, const std::string& port,
                       std::chrono::milliseconds timeout) {
   OpenResult result;
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  Addresses addresses;
-  const int looked = getaddrinfo(host.c_str(), port.c_str(), &hints, &addresses.list);
-  if (looked != 0) {
+  const std::shared_ptr<Addresses> addresses =
+      runUnlessStopped<Addresses>([host, port](Addresses& found) {
+        addrinfo hints{};
+        hints.ai_family = AF_UNSPEC;
+        hints.ai_socktype = SOCK_STREAM;
+        found.failure = getaddrinfo(host.c_str(), port.c_str(), &hints, &found.list);
+      });
+  if (addresses == nullptr) {
+    result.failure = OpenFailure::kOther;
+    result.message = "stopped while looking up " + device;
+    return result;
+  }
+  if (addresses->failure != 0) {
     result.failure = OpenFailure::kNotFound;
-    result.message = "cannot find " + device + ": " + gai_strerror(looked);
+    result.message = "cannot find " + device + ": " + gai_strerror(addresses->failure);
     return result;
   }
   const auto show = [](const addrinfo& address) {
     return addressText(address.ai_addr, address.ai_addrlen);
   };
   return connectToEach(
-      device, addresses.list, timeout, show, [](const addrinfo& address, Deadline deadline) {
+      device, addresses->list, timeout, show, [](const addrinfo& address, Deadline deadline) {
         ConnectAttempt attempt;
         const int fd = socket(address.ai_family, address.ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK,
                               address.ai_protocol);

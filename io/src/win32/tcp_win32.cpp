@@ -8,6 +8,7 @@
 
 #include "../deadline.h"
 #include "../read_away.h"
+#include "../unless_stopped.h"
 #include "../tcp_address.h"
 #include "system_message.h"
 #include "zephlor_io/serial_port.h"
@@ -194,6 +195,7 @@ class WinsockListener : public TcpListener {
 
 struct Addresses {
   addrinfo* list = nullptr;
+  int failure = 0;  // getaddrinfo's result, a Winsock error
   ~Addresses() {
     if (list != nullptr) freeaddrinfo(list);
   }
@@ -208,20 +210,27 @@ OpenResult connectTcp(const std::string& device, const std::string& host, const 
     result.message = "cannot start Winsock for " + device;
     return result;
   }
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  Addresses addresses;
-  if (getaddrinfo(host.c_str(), port.c_str(), &hints, &addresses.list) != 0) {
+  const std::shared_ptr<Addresses> addresses =
+      runUnlessStopped<Addresses>([host, port](Addresses& found) {
+        addrinfo hints{};
+        hints.ai_family = AF_UNSPEC;
+        hints.ai_socktype = SOCK_STREAM;
+        found.failure = getaddrinfo(host.c_str(), port.c_str(), &hints, &found.list);
+      });
+  if (addresses == nullptr) {
+    result.message = "stopped while looking up " + device;
+    return result;
+  }
+  if (addresses->failure != 0) {
     result.failure = OpenFailure::kNotFound;
-    result.message = "cannot find " + device + ": " + socketError(WSAGetLastError());
+    result.message = "cannot find " + device + ": " + socketError(addresses->failure);
     return result;
   }
   const auto show = [](const addrinfo& address) {
     return addressText(address.ai_addr, static_cast<int>(address.ai_addrlen));
   };
   return connectToEach(
-      device, addresses.list, timeout, show, [](const addrinfo& address, Deadline deadline) {
+      device, addresses->list, timeout, show, [](const addrinfo& address, Deadline deadline) {
         ConnectAttempt attempt;
         const SOCKET socket = ::socket(address.ai_family, address.ai_socktype, address.ai_protocol);
         if (socket == INVALID_SOCKET) {
