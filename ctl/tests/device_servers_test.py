@@ -130,6 +130,17 @@ try:
     check("a server without the COM-PORT-OPTION", run.returncode == 4 and
           "does not speak the COM-PORT-OPTION" in run.stderr and "tcp:HOST:PORT" in run.stderr,
           run.stderr)
+    def never_confirms_the_speed(connection):
+        # Answers every setting but the speed, and tells its line state unasked meanwhile.
+        replies = [bytes([IAC, SB, 44, 100 + command, value, IAC, SE])
+                   for command, value in ((2, 8), (3, 1), (4, 1), (5, 1), (6, 0), (7, 0))]
+        return bytes([IAC, DO, 44]) + b"".join(replies)
+
+    unconfirmed = contrary_server(never_confirms_the_speed)
+    run = ctl("--device", f"rfc2217:127.0.0.1:{unconfirmed}", "--baud", "19200", "--timeout",
+              "500", "read", "led", "1", "2", "3")
+    check("a server that never confirms the speed", run.returncode == 4 and
+          "did not confirm the speed of 19200 baud" in run.stderr, run.stderr)
     own_speed = contrary_server(keeps_9600)
     run = ctl("--device", f"rfc2217:127.0.0.1:{own_speed}", "--baud", "19200", "read", "led",
               "1", "2", "3")
