@@ -7,13 +7,20 @@ loopback port, read back by mosquitto_sub. After a warm-up it reports, over SECO
   delay        from a sample's time (in its payload) to its arrival at the subscriber, p50 and p99
   cpu/1000     the gateway's CPU time per 1,000 values published
   rss          the gateway's resident memory at the start and end of the window, and its peak
-and then how the gateway ended when stopped (0 unless something went wrong).
+  coalesced    values that waited for the broker and were replaced by a newer one (its metrics)
+and then how the gateway ended when stopped (0 unless something went wrong). With --stop-lines
+16,128,500 it then starts a gateway of each size, waits until every line has published, and
+reports the time from SIGTERM to its exit.
 
     gateway_load.py GATEWAY ZEPHLOR_SIM MOSQUITTO MOSQUITTO_SUB [--seconds 300] [--lines 128]
-                    [--items 8] [--period 100]
+                    [--items 8] [--period 100] [--stop-lines N,N...]
+
+The overload run asks far more than the gateway can publish:
+    gateway_load.py ... --lines 500 --items 8 --period 100 --seconds 60 --stop-lines 16,128,500
 """
 import argparse
 import calendar
+import json
 import os
 import socket
 import subprocess
@@ -29,7 +36,9 @@ parser.add_argument("--warm-up", type=float, default=10)
 parser.add_argument("--lines", type=int, default=128)
 parser.add_argument("--items", type=int, default=8)
 parser.add_argument("--period", type=int, default=100)
+parser.add_argument("--stop-lines", default="")
 options = parser.parse_args()
+stop_lines = [int(n) for n in options.stop_lines.split(",") if n]
 PREFIX = "bench"
 TICKS = os.sysconf("SC_CLK_TCK")
 
@@ -62,6 +71,8 @@ class Arrivals:
         self.delays = [0] * 60001
         self.seconds_of = {}
         self.counting = False
+        self.metrics = None
+        self.lines_seen = set()
         threading.Thread(target=self.read, args=(process,), daemon=True).start()
 
     def epoch(self, stamp):  # "2026-12-09T06:49:42.107Z"
@@ -74,7 +85,12 @@ class Arrivals:
     def read(self, process):
         for line in process.stdout:
             arrived, topic, payload = line.split(" ", 2)
-            if not self.counting or topic.endswith("/status") or topic.endswith("/metrics"):
+            if topic.endswith("/metrics"):
+                self.metrics = payload
+                continue
+            if topic.count("/") == 2:
+                self.lines_seen.add(topic.split("/")[1])
+            if not self.counting or topic.endswith("/status"):
                 continue
             at = payload.find('"time":"')
             if at < 0:
@@ -102,22 +118,28 @@ try:
     broker = subprocess.Popen([options.mosquitto, "-c", file.name], stderr=subprocess.DEVNULL)
     children.append(broker)
     simulator = subprocess.Popen([options.sim, "--tcp", "0", "--max-clients",
-                                  str(options.lines + 8)], stdout=subprocess.PIPE, text=True)
+                                  str(max([options.lines, *stop_lines]) + 8)],
+                                 stdout=subprocess.PIPE, text=True)
     children.append(simulator)
     device = simulator.stdout.readline().strip()
     items = ["station-level 1 2 {}", "module-level 1 2 3 {}", "led 2 3 {}", "switch 4 5 {}",
              "thermostat 1 1 {}", "contactor-level {}", "station-level 9 9 {}", "led 7 7 {}"]
-    config = os.path.join(folder, "gateway.yaml")
-    with open(config, "w") as file:
-        file.write(f"broker: {{port: {port}, client-id: bench}}\ntopic-prefix: {PREFIX}\n"
-                   "publish: every-poll\nlines:\n")
-        for line in range(options.lines):
-            file.write(f"  - name: line-{line}\n    device: {device}\n    timeout: 1000\n"
-                       "    items:\n")
-            for item in range(options.items):
-                kind = items[item % len(items)].format(line % 256)
-                file.write(f"      - {{name: item-{item}, item: {kind}, "
-                           f"every: {options.period}}}\n")
+
+    def configuration(lines):
+        path = os.path.join(folder, f"gateway-{lines}.yaml")
+        with open(path, "w") as file:
+            file.write(f"broker: {{port: {port}, client-id: bench-{lines}}}\n"
+                       f"topic-prefix: {PREFIX}\nmetrics-every: 1000\npublish: every-poll\nlines:\n")
+            for line in range(lines):
+                file.write(f"  - name: line-{line}\n    device: {device}\n    timeout: 1000\n"
+                           "    items:\n")
+                for item in range(options.items):
+                    kind = items[item % len(items)].format(line % 256)
+                    file.write(f"      - {{name: item-{item}, item: {kind}, "
+                               f"every: {options.period}}}\n")
+        return path
+
+    config = configuration(options.lines)
     for _ in range(100):
         try:
             socket.create_connection(("127.0.0.1", port), timeout=1).close()
@@ -149,8 +171,22 @@ try:
           f"({100 * cpu / elapsed:.0f} % of one core)")
     print(f"rss        {rss[0]} KiB at the start, {rss[-1]} KiB at the end, {max(rss)} KiB peak "
           f"({len(rss)} samples)")
+    if arrivals.metrics:
+        print(f"coalesced  {json.loads(arrivals.metrics)['broker']['coalesced']} values")
     gateway.terminate()
     print(f"the gateway ended with exit {gateway.wait(timeout=10)}")
+    for lines in stop_lines:
+        arrivals.lines_seen = set()
+        gateway = subprocess.Popen([options.gateway, configuration(lines)])
+        children.append(gateway)
+        deadline = time.monotonic() + 120
+        while len(arrivals.lines_seen) < lines and time.monotonic() < deadline:
+            time.sleep(0.1)
+        began = time.monotonic()
+        gateway.terminate()
+        code = gateway.wait(timeout=60)
+        print(f"stop       {lines} lines ({len(arrivals.lines_seen)} publishing): SIGTERM to exit "
+              f"{1000 * (time.monotonic() - began):.0f} ms, exit {code}")
 finally:
     for child in reversed(children):
         if child.poll() is None:

@@ -8,8 +8,8 @@
 #include <map>
 
 #include "help.h"
-#include "zephlor_host/reply_times.h"
 #include "verb_steps.h"
+#include "zephlor_host/reply_times.h"
 #include "zephlor_io/console.h"
 #include "zephlor_io/serial_port.h"
 #include "zephlor_io/stop_request.h"

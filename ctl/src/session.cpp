@@ -131,8 +131,9 @@ Outcome explained(const host::TransactionResult& result, std::chrono::millisecon
                                           quotedBytes(result.request) + ": " +
                                           quotedBytes(result.reply));
     case TransactionOutcome::kNotSilent:
-      return outcome(kDeviceError, "the line does not fall silent: bytes keep arriving unasked, so " +
-                                       quotedBytes(result.request) + " was not sent");
+      return outcome(kDeviceError,
+                     "the line does not fall silent: bytes keep arriving unasked, so " +
+                         quotedBytes(result.request) + " was not sent");
     case TransactionOutcome::kNotConfirmed:
       return outcome(kWriteNotConfirmed, "the controller did not confirm the write: sent " +
                                              quotedBytes(result.request) + ", echo " +

@@ -68,7 +68,8 @@ class Reader {
   size_t items = 0;  // read so far, across all lines
 
   void fault(const YAML::Mark& where, const std::string& message) {
-    if (++faults <= kMostFaultsKept) problems.push_back({where.line + 1, where.column + 1, message});
+    if (++faults <= kMostFaultsKept)
+      problems.push_back({where.line + 1, where.column + 1, message});
   }
 
   bool scalar(const YAML::Node& node, const std::string& what, std::string& value) {

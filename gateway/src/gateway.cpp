@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <sstream>
 
-#include "payloads.h"
 #include "mqtt_link.h"
+#include "payloads.h"
 #include "shared_driver.h"
 #include "tell.h"
 #include "zephlor_text/timestamp.h"
@@ -62,8 +62,7 @@ std::string Gateway::reload(const std::vector<LineConfig>& configs) {
       const bool known = std::any_of(lines_.begin(), lines_.end(), [&](const auto& line) {
         return line != nullptr && line->config().name == config.name;
       });
-      told += std::string(told.empty() ? "" : ", ") + (known ? "changed " : "added ") +
-              config.name;
+      told += std::string(told.empty() ? "" : ", ") + (known ? "changed " : "added ") + config.name;
       kept.push_back(std::make_unique<LineWorker>(config, topics_, driver_, sink_));
       arriving.push_back(kept.back().get());
     }
@@ -72,7 +71,8 @@ std::string Gateway::reload(const std::vector<LineConfig>& configs) {
       const bool renewed = std::any_of(configs.begin(), configs.end(), [&](const LineConfig& c) {
         return c.name == line->config().name;
       });
-      if (!renewed) told += std::string(told.empty() ? "" : ", ") + "removed " + line->config().name;
+      if (!renewed)
+        told += std::string(told.empty() ? "" : ", ") + "removed " + line->config().name;
       leaving.emplace_back(std::move(line), renewed ? "its configuration changed"
                                                     : "removed from the configuration");
     }

@@ -70,9 +70,10 @@ Options:
          text::helpRow("--version, -V", "the gateway's version", 22) +
          text::helpRow("--help, -h", "this text", 22) + R"(
 Configuration:
-  broker:                 host (127.0.0.1), port (1883), client-id (zephlor-gateway-HOSTNAME),
-                          username, password-file (the password is never in CONFIG), and
-                          tls: {ca-file, cert-file, key-file}
+  broker:                 host (127.0.0.1), port (1883), client-id
+                          (zephlor-gateway-HOSTNAME-NAME, NAME being CONFIG's file name),
+                          username, password-file (its first line; the password is never in
+                          CONFIG), and tls: {ca-file, cert-file, key-file}
   topic-prefix:           the first levels of every topic, such as zephlor/site-a
   lines:                  each with name, device (/dev/ttyUSB0, tcp:HOST:PORT,
                           rfc2217:HOST:PORT or sim), baud (9600), timeout (1000 ms), retries
@@ -84,22 +85,26 @@ Configuration:
   heartbeat:              ms between publications of a value that does not change (60000)
   metrics-every:          ms between metrics (10000; 0 for none)
 A fault in CONFIG ends the gateway before anything connects, each fault told with its line and
-column.
+column. SIGHUP reads CONFIG again: changed lines restart, the others run on; a CONFIG with faults
+is refused and the running one kept.
 
 Topics:
   PREFIX/status           online, or offline (the last will); retained
   PREFIX/LINE/status      {"state":"up" or "down","reason":...,"time":...}; retained
   PREFIX/LINE/ITEM        {"value":75,"time":...,"quality":"good"}; retained. When a poll fails
                           the value is the last good one and quality names the failure:
-                          no-reply, another-item, line-down...
-  PREFIX/LINE/ITEM/set    a number, or {"value":42,"id":"any string"}, for a writable item
+                          no-reply, another-item, not-silent, line-down...; overdue when the
+                          line cannot poll it as often as asked
+  PREFIX/LINE/ITEM/set    a number, or {"value":42,"id":"any string"}, for a writable item;
+                          never retained (a retained write is refused)
   PREFIX/LINE/ITEM/set/result
-                          {"id":...,"sent":42,"confirmed":true}, or with "error"
+                          {"id":...,"sent":42,"confirmed":true}, or with "error": the verdict,
+                          not sent, superseded, or outcome unknown
   PREFIX/metrics          per line: transactions, failures, reply times, writes waiting
-All at QoS 1. After an outage of the broker, the latest of every retained topic is published
-again.
+All at QoS 1, over MQTT 5. After an outage of the broker, the latest of every retained topic is
+published again; write results wait for it.
 
-It runs until stopped; a stop publishes offline and disconnects.
+It runs until stopped; a stop answers every write taken, publishes offline and disconnects.
 
 Exit status:
 )" + text::exitCodeHelp(text::Tool::kGateway, io::platformFacts().stops) +

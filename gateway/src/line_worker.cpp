@@ -1,5 +1,9 @@
 #include "line_worker.h"
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include "tell.h"
 #include "zephlor_io/stop_request.h"
 #include "zephlor_sim/simulated_link.h"
@@ -11,6 +15,11 @@ namespace {
 using host::TransactionOutcome;
 
 constexpr auto kReopenInterval = std::chrono::seconds(1);
+
+// A line's thread runs at this niceness, above the broker connection's: when more is asked than
+// the machine can do, the lines still poll, but what they read gets out to the broker first,
+// instead of hundreds of line threads leaving the one sender no time to send.
+constexpr int kLineNiceness = 5;
 
 bool lineFailed(TransactionOutcome outcome) {
   return outcome == TransactionOutcome::kSendFailed ||
@@ -81,6 +90,7 @@ LineFigures LineWorker::takeFigures() {
 }
 
 void LineWorker::run() {
+  setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), kLineNiceness);
   Clock::time_point nextOpen = Clock::now();
   const auto interrupted = [this] { return stopping_ || !writes_.empty(); };
   for (;;) {
@@ -122,6 +132,7 @@ void LineWorker::run() {
       wake_.wait_until(hold, next->due, interrupted);
     } else {
       hold.unlock();
+      sink_.awaitRoom(std::chrono::milliseconds(100));
       poll(*next);
       lastWasWrite_ = false;
     }
@@ -316,8 +327,7 @@ void LineWorker::write(const WriteRequest& request) {
                     "outcome unknown: the gateway stopped before the controller's echo");
     case TransactionOutcome::kReceiveFailed:
       answer(request, result.sentValue, false,
-             "outcome unknown: the line failed after the request was sent (" + result.error +
-                 ")");
+             "outcome unknown: the line failed after the request was sent (" + result.error + ")");
       return lineDown(result.error);
     case TransactionOutcome::kSendFailed:
     case TransactionOutcome::kNotSilent:

@@ -64,8 +64,8 @@ bool loadConfig(const std::string& path, GatewayConfig& config, ExitCode& code) 
     return false;
   }
   if (!whole) {
-    code = static_cast<ExitCode>(fail(
-        kUsage, path + " is larger than " + std::to_string(kLargestConfigFile) + " bytes"));
+    code = static_cast<ExitCode>(
+        fail(kUsage, path + " is larger than " + std::to_string(kLargestConfigFile) + " bytes"));
     return false;
   }
   ConfigReading reading = readConfig(text);
@@ -78,9 +78,8 @@ bool loadConfig(const std::string& path, GatewayConfig& config, ExitCode& code) 
     std::cerr << path << ": and " << reading.faultCount - kFaultsTold << " more faults\n";
   }
   if (!reading.config) {
-    code = static_cast<ExitCode>(
-        fail(kUsage, path + " has " + std::to_string(reading.faultCount) + " fault" +
-                         (reading.faultCount == 1 ? "" : "s")));
+    code = static_cast<ExitCode>(fail(kUsage, path + " has " + std::to_string(reading.faultCount) +
+                                                  " fault" + (reading.faultCount == 1 ? "" : "s")));
     return false;
   }
   config = std::move(*reading.config);
@@ -93,15 +92,14 @@ bool readPassword(const std::string& path, std::string& password, std::string& e
   if (!readFile(path, kLongestPassword, password, whole, error)) return false;
   const size_t end = password.find_first_of("\r\n");
   if (end == std::string::npos && !whole) {
-    error = path + " has no line end within its first " + std::to_string(kLongestPassword) +
-            " bytes";
+    error =
+        path + " has no line end within its first " + std::to_string(kLongestPassword) + " bytes";
     return false;
   }
   password.resize(std::min(end, password.size()));
   struct stat status {};
   if (stat(path.c_str(), &status) == 0 && (status.st_mode & S_IROTH) != 0) {
-    tell("warning: every user of this machine can read the password file " + path +
-         " (chmod o-r)");
+    tell("warning: every user of this machine can read the password file " + path + " (chmod o-r)");
   }
   return true;
 }

@@ -1,6 +1,7 @@
 // Where the gateway's messages go: the MQTT broker, or standard output with --dry-run.
 #pragma once
 
+#include <chrono>
 #include <string>
 
 namespace zephlor::gateway {
@@ -17,6 +18,11 @@ class MessageSink {
   // outage of the broker, the latest of each such topic is published again, never a backlog.
   virtual void publish(const std::string& topic, const std::string& payload, bool retained,
                        Keep keep) = 0;
+
+  // Called by a line before each poll: waits, up to `most`, while more waits for the broker than
+  // it takes in a moment. A poll whose value could only replace one still waiting is work for
+  // nothing, and the machine's time is better spent getting the waiting ones out.
+  virtual void awaitRoom(std::chrono::milliseconds most) { (void)most; }
 };
 
 }  // namespace zephlor::gateway

@@ -39,7 +39,7 @@ std::string failure(const char* what, int code) {
 }  // namespace
 
 MqttLink::MqttLink(const Topics& topics, SetHandler onSet)
-    : topics_(topics), onSet_(std::move(onSet)), outbox_(kResultsKept) {}
+    : topics_(topics), onSet_(std::move(onSet)), outgoing_(kResultsKept) {}
 
 MqttLink::~MqttLink() {
   stop(std::chrono::milliseconds(0));
@@ -125,7 +125,8 @@ bool MqttLink::firstConnection() {
     if (code == MOSQ_ERR_TLS) {
       refusal_ = "the TLS handshake with " + broker_ + " failed" + lastError() +
                  ": the broker's certificate is not signed by the authority in ca-file, or does "
-                 "not name " + host_;
+                 "not name " +
+                 host_;
       break;
     }
     if (changed_.wait_for(hold, pause, [this] { return stopping_; })) break;
@@ -147,8 +148,8 @@ void MqttLink::connectAndServe() {
         refusal_ = "the TLS handshake with " + broker_ + " failed" + lastError();
         break;
       }
-      tell("the connection to " + broker_ + " failed: " + mosquitto_strerror(code) +
-           lastError() + "; trying again");
+      tell("the connection to " + broker_ + " failed: " + mosquitto_strerror(code) + lastError() +
+           "; trying again");
       if (changed_.wait_for(hold, pause, [this] { return stopping_; })) break;
       hold.unlock();
       mosquitto_reconnect(client_);
@@ -159,70 +160,45 @@ void MqttLink::connectAndServe() {
   changed_.notify_all();
 }
 
-// The one sender: takes what waits while the broker keeps up, and hands it to the library
-// outside the lock, so a line that publishes never waits on the network.
+// The one sender: takes what waits while the broker keeps up, and hands it to the library.
+// The lines' threads only leave their messages in the shards, so however many lines publish,
+// they never wait on the network, nor it on them.
 void MqttLink::sendWaiting() {
-  std::unique_lock<std::mutex> hold(mutex_);
-  while (!senderStop_) {
-    if (connected_ && !ready_ && Clock::now() >= connectedAt_ + kSubscriptionWait) becomeReady();
-    if (!ready_ || inFlight_ >= kWindow || outbox_.empty()) {
-      changed_.wait_for(hold, std::chrono::milliseconds(100));
+  while (!senderStop_.load()) {
+    {
+      const std::lock_guard<std::mutex> hold(mutex_);
+      if (connected_ && !outgoing_.whole() && Clock::now() >= connectedAt_ + kSubscriptionWait) {
+        outgoing_.connectionWhole({topics_.gatewayStatus(), kOnline, true});
+      }
+    }
+    const int room = kWindow - inFlight_.load();
+    std::vector<Outbox::Message> batch;
+    if (outgoing_.whole() && room > 0) batch = outgoing_.take(static_cast<size_t>(room));
+    if (batch.empty()) {
+      outgoing_.waitForWork(std::chrono::milliseconds(100));
       continue;
     }
-    std::vector<Outbox::Message> batch;
-    while (inFlight_ + static_cast<int>(batch.size()) < kWindow && !outbox_.empty()) {
-      batch.push_back(*outbox_.take());
-    }
     inFlight_ += static_cast<int>(batch.size());
-    hold.unlock();
-    std::vector<int> codes;
-    for (const Outbox::Message& message : batch) {
-      codes.push_back(mosquitto_publish(client_, nullptr, message.topic.c_str(),
-                                        static_cast<int>(message.payload.size()),
-                                        message.payload.data(), kQos, message.retained));
-    }
-    hold.lock();
-    for (size_t i = 0; i < batch.size(); ++i) {
-      if (codes[i] == MOSQ_ERR_SUCCESS) continue;
+    for (Outbox::Message& message : batch) {
+      const int code = mosquitto_publish(client_, nullptr, message.topic.c_str(),
+                                         static_cast<int>(message.payload.size()),
+                                         message.payload.data(), kQos, message.retained);
+      if (code == MOSQ_ERR_SUCCESS) continue;
       --inFlight_;
       // Lost with the connection: a value is sent again with the latest of everything when it
       // is back; a write's result waits for it.
-      if (codes[i] == MOSQ_ERR_NO_CONN) {
-        if (!batch[i].retained) outbox_.putEach(std::move(batch[i]));
+      if (code == MOSQ_ERR_NO_CONN) {
+        if (!message.retained) outgoing_.putBack(std::move(message));
       } else {
-        tell("cannot publish on " + batch[i].topic + ": " + mosquitto_strerror(codes[i]));
+        tell("cannot publish on " + message.topic + ": " + mosquitto_strerror(code));
       }
     }
   }
 }
 
-// Under mutex_: the connection is whole (its subscription answered, or waited for long enough):
-// "online" first, then the latest of every retained topic, after whatever the library sent again
-// of the messages that were in flight when the last connection ended.
-void MqttLink::becomeReady() {
-  ready_ = true;
-  for (const auto& [topic, payload] : latest_) {
-    if (topic != topics_.gatewayStatus()) outbox_.putLatest({topic, payload, true});
-  }
-  latest_[topics_.gatewayStatus()] = kOnline;
-  outbox_.putFirst({topics_.gatewayStatus(), kOnline, true});
-  changed_.notify_all();
-}
-
 void MqttLink::publish(const std::string& topic, const std::string& payload, bool retained,
                        Keep keep) {
-  {
-    const std::lock_guard<std::mutex> hold(mutex_);
-    if (retained) latest_[topic] = payload;
-    if (keep == Keep::kEach) {
-      outbox_.putEach({topic, payload, retained});
-    } else if (ready_) {
-      outbox_.putLatest({topic, payload, retained});
-    } else {
-      return;  // state while the broker is away: the latest goes out when it is back
-    }
-  }
-  changed_.notify_all();
+  outgoing_.put(topic, payload, retained, keep);
 }
 
 std::string MqttLink::refusal() const {
@@ -232,28 +208,31 @@ std::string MqttLink::refusal() const {
 
 LinkFigures MqttLink::figures() const {
   const std::lock_guard<std::mutex> hold(mutex_);
-  return {connected_, subscribed_, outbox_.size(), outbox_.coalesced(), outbox_.dropped()};
+  return {connected_, subscribed_, outgoing_.waiting(), outgoing_.coalesced(), outgoing_.dropped()};
 }
 
 void MqttLink::stop(std::chrono::milliseconds grace) {
   if (!network_.joinable()) return;
   const Clock::time_point deadline = Clock::now() + grace;
-  std::unique_lock<std::mutex> hold(mutex_);
-  changed_.wait_until(hold, deadline,
-                      [this] { return !ready_ || (outbox_.empty() && inFlight_ == 0); });
-  stopping_ = true;
+  // What the lines said on their way out (their statuses, the last results) goes first.
+  while (outgoing_.whole() && (outgoing_.waiting() != 0 || inFlight_.load() != 0) &&
+         Clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
   senderStop_ = true;
-  changed_.notify_all();
-  hold.unlock();
+  outgoing_.wake();
   sender_.join();
-  hold.lock();
+  std::unique_lock<std::mutex> hold(mutex_);
+  stopping_ = true;
+  changed_.notify_all();
   if (connected_) {
     int messageId = -1;
     mosquitto_publish(client_, &messageId, topics_.gatewayStatus().c_str(),
                       static_cast<int>(std::char_traits<char>::length(kOffline)), kOffline, kQos,
                       true);
     offlineMessage_ = messageId;
-    changed_.wait_until(hold, deadline, [this] { return offlineTaken_ || !connected_; });
+    changed_.wait_until(hold, std::max(deadline, Clock::now() + std::chrono::milliseconds(250)),
+                        [this] { return offlineTaken_ || !connected_; });
   }
   hold.unlock();
   mosquitto_disconnect(client_);
@@ -272,8 +251,7 @@ void MqttLink::stop(std::chrono::milliseconds grace) {
   }
 }
 
-void MqttLink::onConnect(mosquitto* client, void* self, int code, int,
-                         const mosquitto_property*) {
+void MqttLink::onConnect(mosquitto* client, void* self, int code, int, const mosquitto_property*) {
   auto& link = *static_cast<MqttLink*>(self);
   const std::lock_guard<std::mutex> hold(link.mutex_);
   if (code != 0) {
@@ -288,7 +266,7 @@ void MqttLink::onConnect(mosquitto* client, void* self, int code, int,
   tell((link.everConnected_ ? "connected again to " : "connected to ") + link.broker_);
   link.connected_ = true;
   link.everConnected_ = true;
-  link.ready_ = false;
+  link.outgoing_.connectionBroken();
   link.inFlight_ = 0;  // the library sends again what was in flight, outside the window
   link.connectedAt_ = Clock::now();
   {
@@ -314,7 +292,9 @@ void MqttLink::onSubscribe(mosquitto*, void* self, int, int count, const int* gr
     tell("the broker refused the subscription to " + link.topics_.setSubscription() +
          ": writes cannot arrive; is the client allowed to read it?");
   }
-  if (link.connected_ && !link.ready_) link.becomeReady();
+  if (link.connected_ && !link.outgoing_.whole()) {
+    link.outgoing_.connectionWhole({link.topics_.gatewayStatus(), kOnline, true});
+  }
 }
 
 void MqttLink::onDisconnect(mosquitto*, void* self, int code, const mosquitto_property*) {
@@ -336,7 +316,7 @@ void MqttLink::onDisconnect(mosquitto*, void* self, int code, const mosquitto_pr
     }
   }
   link.connected_ = false;
-  link.ready_ = false;
+  link.outgoing_.connectionBroken();
   link.subscribed_ = false;
   link.changed_.notify_all();
 }
@@ -357,8 +337,12 @@ void MqttLink::onPublish(mosquitto*, void* self, int messageId) {
   auto& link = *static_cast<MqttLink*>(self);
   const std::lock_guard<std::mutex> hold(link.mutex_);
   if (messageId == link.offlineMessage_) link.offlineTaken_ = true;
-  if (link.inFlight_ > 0) --link.inFlight_;
+  // Messages the library sent again after a reconnection are acknowledged outside the window.
+  int inFlight = link.inFlight_.load();
+  while (inFlight > 0 && !link.inFlight_.compare_exchange_weak(inFlight, inFlight - 1)) {
+  }
   link.changed_.notify_all();
+  link.outgoing_.wake();
 }
 
 void MqttLink::onMessage(mosquitto*, void* self, const mosquitto_message* message) {

@@ -10,6 +10,7 @@
 // on standard error.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -20,7 +21,7 @@
 
 #include "config.h"
 #include "message_sink.h"
-#include "outbox.h"
+#include "outgoing.h"
 #include "topic_names.h"
 #include "zephlor_text/exit_codes.h"
 
@@ -57,6 +58,7 @@ class MqttLink : public MessageSink {
 
   void publish(const std::string& topic, const std::string& payload, bool retained,
                Keep keep) override;
+  void awaitRoom(std::chrono::milliseconds most) override { outgoing_.awaitRoom(most); }
 
   // Why the broker refused the first connection (bad credentials, a client id it does not take,
   // a certificate that does not fit), for a person; empty while it has not. A refusal after the
@@ -82,7 +84,6 @@ class MqttLink : public MessageSink {
   void connectAndServe();
   bool firstConnection();
   void sendWaiting();
-  void becomeReady();
   std::string lastError() const;
 
   Topics topics_;
@@ -93,19 +94,17 @@ class MqttLink : public MessageSink {
   mosquitto* client_ = nullptr;
   std::thread network_;
   std::thread sender_;
-  mutable std::mutex mutex_;
+  Outgoing outgoing_;
+  std::atomic<int> inFlight_{0};  // sent and not yet acknowledged
+  std::atomic<bool> senderStop_{false};
+  mutable std::mutex mutex_;  // guards what follows
   std::condition_variable changed_;
-  Outbox outbox_;
-  std::map<std::string, std::string> latest_;  // of every retained topic
-  int inFlight_ = 0;  // sent and not yet acknowledged
   bool connected_ = false;
-  bool ready_ = false;  // connected, and the latest of everything queued again after it
   bool subscribed_ = false;
   std::chrono::steady_clock::time_point connectedAt_;
   int shortConnections_ = 0;  // in a row, each ended by the broker soon after it began
   bool everConnected_ = false;
   bool stopping_ = false;
-  bool senderStop_ = false;
   bool networkEnded_ = false;
   bool networkLeftRunning_ = false;  // by stop(), on an attempt to connect that does not end
   std::string refusal_;

@@ -27,8 +27,8 @@ void Outbox::putFirst(Message message) { putState(std::move(message), true); }
 void Outbox::putEach(Message message) {
   if (eventCapacity_ == 0) return;
   if (events_ >= eventCapacity_) {
-    const auto oldest =
-        std::find_if(queue_.begin(), queue_.end(), [](const Entry& entry) { return !entry.latest; });
+    const auto oldest = std::find_if(queue_.begin(), queue_.end(),
+                                     [](const Entry& entry) { return !entry.latest; });
     queue_.erase(oldest);
     --events_;
     ++dropped_;

@@ -5,9 +5,8 @@
 namespace zephlor::gateway {
 
 WriteQueue::Added WriteQueue::add(WriteRequest request, std::optional<WriteRequest>& replaced) {
-  const auto same = std::find_if(waiting_.begin(), waiting_.end(), [&](const WriteRequest& w) {
-    return w.item == request.item;
-  });
+  const auto same = std::find_if(waiting_.begin(), waiting_.end(),
+                                 [&](const WriteRequest& w) { return w.item == request.item; });
   if (same != waiting_.end()) {
     replaced = std::move(*same);
     *same = std::move(request);

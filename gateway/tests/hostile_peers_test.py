@@ -94,11 +94,12 @@ def item(name, kind="station-level 1 2 3", every=100, writable=True):
             f"{', writable: true' if writable else ''}}}")
 
 
-def value_of(subscriber, line, name, condition, seconds=10, since=0):
+# Generous: under a sanitizer on a busy machine a gateway starts and connects slowly.
+def value_of(subscriber, line, name, condition, seconds=30, since=0):
     return subscriber.wait(f"{PREFIX}/{line}/{name}", condition, seconds, since)
 
 
-def result_of(subscriber, line, name, request_id, seconds=10):
+def result_of(subscriber, line, name, request_id, seconds=30):
     return subscriber.wait(f"{PREFIX}/{line}/{name}/set/result",
                            lambda p: p.get("id") == request_id, seconds)
 
@@ -268,6 +269,7 @@ try:
                                       for n in range(count)], "many.yaml")
     dry = subprocess.Popen([GATEWAY, "--dry-run", config], stdout=subprocess.PIPE,
                            stderr=subprocess.DEVNULL, text=True)
+    threading.Timer(LIMIT, dry.kill).start()  # the time limit of a child read to its end
     seen = []
     for line in dry.stdout:
         seen.append(json.loads(line))

@@ -130,8 +130,8 @@ TEST_F(LineWorkerTest, AFloodOfWritesLeavesThePollsTheirShare) {
   // Far more writes than the line carries, until 30 of them went on the line.
   const auto confirmed = [&](const std::vector<RecordingSink::Message>& messages) {
     return std::count_if(messages.begin(), messages.end(), [&](const auto& message) {
-      return message.topic == results && message.payload.find("\"confirmed\":true") !=
-                                             std::string::npos;
+      return message.topic == results &&
+             message.payload.find("\"confirmed\":true") != std::string::npos;
     });
   };
   const size_t before = countOn(sink_.await([](const auto&) { return true; }), watchedTopic);

@@ -31,26 +31,34 @@ TEST(Outbox, KeepsTheLatestOfEachStateTopicInItsPlaceAndEveryResult) {
          o.putLatest({"b", "1"});
          o.putLatest({"a", "2"});
        },
-       {"a=2", "b=1"}, 1, 0},
+       {"a=2", "b=1"},
+       1,
+       0},
       {"results are each kept, in order",
        [](Outbox& o) {
          o.putEach({"r", "1"});
          o.putLatest({"a", "1"});
          o.putEach({"r", "2"});
        },
-       {"r=1", "a=1", "r=2"}, 0, 0},
+       {"r=1", "a=1", "r=2"},
+       0,
+       0},
       {"beyond the bound the oldest result goes",
        [](Outbox& o) {
          for (const char* id : {"1", "2", "3", "4"}) o.putEach({"r", id});
        },
-       {"r=2", "r=3", "r=4"}, 0, 1},
+       {"r=2", "r=3", "r=4"},
+       0,
+       1},
       {"online goes before all that waits",
        [](Outbox& o) {
          o.putLatest({"a", "1"});
          o.putLatest({"status", "offline"});
          o.putFirst({"status", "online"});
        },
-       {"status=online", "a=1"}, 1, 0},
+       {"status=online", "a=1"},
+       1,
+       0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

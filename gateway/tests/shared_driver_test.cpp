@@ -106,9 +106,8 @@ TEST(SharedDriver, WritesOnManyLinesAtOnceGetTheVerdictsOfWritesAlone) {
         record.direction = 1;
         record.value = static_cast<float>(10 * line + write);  // no two writes alike
         IA address = item.address();
-        verdicts[line].push_back(host::runTransaction(shared, address, 3, &record, wire, {},
-                                                      nullptr)
-                                     .outcome);
+        verdicts[line].push_back(
+            host::runTransaction(shared, address, 3, &record, wire, {}, nullptr).outcome);
       }
     });
   }

@@ -8,8 +8,8 @@
 
 #include "../deadline.h"
 #include "../read_away.h"
-#include "../unless_stopped.h"
 #include "../tcp_address.h"
+#include "../unless_stopped.h"
 #include "system_message.h"
 #include "zephlor_io/serial_port.h"
 #include "zephlor_io/stop_request.h"
