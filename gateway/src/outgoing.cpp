@@ -114,31 +114,26 @@ void Outgoing::putBack(Outbox::Message message) {
   count_ += shard.outbox.size() - before;
 }
 
-size_t Outgoing::waiting() const {
-  size_t count = 0;
+template <typename Count>
+long long Outgoing::sum(Count count) const {
+  long long total = 0;
   for (const Shard& shard : shards_) {
     const std::lock_guard<std::mutex> hold(shard.mutex);
-    count += shard.outbox.size();
+    total += static_cast<long long>(count(shard.outbox));
   }
-  return count;
+  return total;
+}
+
+size_t Outgoing::waiting() const {
+  return static_cast<size_t>(sum([](const Outbox& outbox) { return outbox.size(); }));
 }
 
 long long Outgoing::coalesced() const {
-  long long count = 0;
-  for (const Shard& shard : shards_) {
-    const std::lock_guard<std::mutex> hold(shard.mutex);
-    count += shard.outbox.coalesced();
-  }
-  return count;
+  return sum([](const Outbox& outbox) { return outbox.coalesced(); });
 }
 
 long long Outgoing::dropped() const {
-  long long count = 0;
-  for (const Shard& shard : shards_) {
-    const std::lock_guard<std::mutex> hold(shard.mutex);
-    count += shard.outbox.dropped();
-  }
-  return count;
+  return sum([](const Outbox& outbox) { return outbox.dropped(); });
 }
 
 }  // namespace zephlor::gateway

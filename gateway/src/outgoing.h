@@ -57,6 +57,9 @@ class Outgoing {
     std::map<std::string, std::string> latest;  // of every retained topic
   };
   Shard& shardOf(const std::string& topic);
+  // What `count` says of every shard's outbox, added up.
+  template <typename Count>
+  long long sum(Count count) const;
 
   std::array<Shard, kShards> shards_;
   std::atomic<bool> whole_{false};
