@@ -245,7 +245,14 @@ host::TransactionResult LineWorker::transact(const ItemConfig& item, RSDATA* rec
         driver_, address, item.item.kind->addressCount, records, *transport_, rules_, nullptr);
     if (result.outcome == TransactionOutcome::kInterrupted) return result;
     count(result);
-    if (result.outcome == TransactionOutcome::kCompleted) lineUp();
+    if (result.outcome == TransactionOutcome::kCompleted) {
+      lineUp();
+    } else if (!up_ && !statusPublished_ && !lineFailed(result.outcome)) {
+      // Open, but nothing on it answers yet (a silent controller behind a device server): said
+      // once, so the line's status never stays unknown.
+      publishStatus(false, openedAs_ + ", but no transaction has completed yet (" +
+                               qualityOf(result.outcome) + ")");
+    }
     if (!host::isGarbledOrMissing(result.outcome) || attempt >= config_.retries) return result;
   }
 }

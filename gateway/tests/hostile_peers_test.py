@@ -164,13 +164,19 @@ try:
     stop(twin)
     stop(first)
 
-    # Device servers that stream bytes without end, and that drop every connection, beside a
-    # good line: the good line's writes go on, the others get verdicts and never come up.
+    # Device servers that stream bytes without end, that drop every connection, and whose
+    # controller never answers, beside a good line: the good line's writes go on, the others get
+    # verdicts and never come up.
     noisy, _ = peer(streams)
     flaky, flaky_connections = peer(drops)
+    quiet, _ = peer(silent)
     mixed = gateway(lines_config(folder, broker.port, [
         ("noisy", noisy, [item("level")]), ("flaky", flaky, [item("level")]),
-        ("calm", device, [item("level")])], "mixed.yaml"))
+        ("quiet", quiet, [item("level")]), ("calm", device, [item("level")])], "mixed.yaml"))
+    quiet_status = watch.wait(f"{PREFIX}/quiet/status", lambda p: True, 30)
+    check("a line whose controller never answers is down, and says so",
+          quiet_status is not None and quiet_status["state"] == "down" and
+          "no-reply" in quiet_status["reason"], quiet_status)
     check("a streaming peer's values are not-silent, never good",
           value_of(watch, "noisy", "level", lambda p: p["quality"] == "not-silent") is not None and
           value_of(watch, "noisy", "level", lambda p: p["quality"] == "good", 0) is None)
