@@ -102,6 +102,8 @@ expect "the example configuration is sound" "zephlor/site-a/hall-1/hall-level/se
   "$prefix/bin/zephlor-gateway" --check "$prefix/share/doc/zephlor-gateway/examples/gateway.yaml"
 expect "the unit runs the installed gateway" "ExecStart=/usr/local/bin/zephlor-gateway /etc/zephlor/%i.yaml" \
   cat "$prefix/lib/systemd/system/zephlor-gateway@.service"
+expect "the unit reloads it with SIGHUP" 'ExecReload=/bin/kill -HUP $MAINPID' \
+  cat "$prefix/lib/systemd/system/zephlor-gateway@.service"
 # The man pages: no groff warning, and the sections a man page has, each once, in order.
 for page_sections in \
   "zephlorctl:NAME SYNOPSIS DESCRIPTION COMMANDS ITEMS OPTIONS ENVIRONMENT EXIT STATUS EXAMPLES FILES SEE ALSO" \

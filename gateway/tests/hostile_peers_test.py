@@ -68,6 +68,12 @@ def drops(connection):
     connection.close()
 
 
+def too_long(connection):
+    with contextlib.suppress(OSError):
+        while connection.recv(256):
+            connection.sendall(b"R" + b"x" * 300 + b"\r\n")
+
+
 def silent(connection):
     with contextlib.suppress(OSError):
         while connection.recv(256):
@@ -197,6 +203,11 @@ try:
           metrics["lines"]["flaky"]["reply-ms"]["median"] is None and
           metrics["lines"]["calm"]["reply-ms"]["median"] is not None, metrics)
     stop(mixed)
+    long_replies, _ = peer(too_long)
+    poll = ctl("--device", long_replies, "--timeout", "300", "poll", "led", "1", "2", "3",
+               "--interval", "0", "--count", "2")
+    check("zephlorctl counts a reply too long as too long", "(2 too long)" in poll.stderr,
+          poll.stderr)
     poll = ctl("--device", noisy, "--timeout", "300", "poll", "led", "1", "2", "3", "--interval",
                "0", "--count", "3")
     check("zephlorctl's poll against a streaming peer ends, and says why", poll.returncode != 0 and
@@ -231,6 +242,24 @@ try:
     check("is the retained one", kept is not None and kept["value"] == 22, kept)
     stop(fresh.process)
     stop(linked)
+
+    # A broker link slower than the values: what waits coalesces, and a new value still gets
+    # through in seconds instead of behind a backlog that grows without end.
+    proxy = Proxy(broker.port, rate=8000)
+    busy = [(f"busy{n}", "sim", [item(f"i{k}", f"led 1 2 {k}", 10, False) for k in range(8)])
+            for n in range(8)]
+    slow_link = gateway(lines_config(folder, proxy.port, busy + [("hall-1", device,
+                                                                   [item("level")])],
+                                     "slow-link.yaml", top="publish: every-poll\n"))
+    mark = len(watch.messages)
+    check("a saturated link: values coalesce", watch.wait(
+        f"{PREFIX}/metrics", lambda p: p.get("broker", {}).get("coalesced", 0) > 1000, 60,
+        mark) is not None)
+    mark = len(watch.messages)
+    ctl("--device", device, "write", "station-level", "1", "2", "3", "33")
+    check("a new value gets through in seconds", value_of(
+        watch, "hall-1", "level", lambda p: p["value"] == 33, 10, mark) is not None)
+    stop(slow_link)
 
     # Every accepted write gets one result: one that completes while the broker is away gets
     # it once the broker is back; a stop answers the one on the wire and the ones waiting.

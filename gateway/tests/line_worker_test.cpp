@@ -107,6 +107,31 @@ TEST_F(LineWorkerTest, EarliestDeadlineServesEveryItemInTurn) {
   }
 }
 
+// 64 items every 10 ms on a line that carries some 30 transactions a second: each waits some 2 s
+// for its turn, far beyond three of its periods and the line's timeout.
+TEST_F(LineWorkerTest, ItemsTheLineCannotKeepUpWithAreOverdue) {
+  line_.items.resize(1);
+  line_.timeout = Milliseconds(100);
+  for (unsigned char i = 1; i < 64; ++i) {
+    ItemConfig item = line_.items.front();
+    item.name = "more-" + std::to_string(i);
+    item.item.addresses = {9, 9, i, 0};
+    item.publish = PublishMode::kOnChange;
+    line_.items.push_back(item);
+  }
+  LineWorker worker(line_, topics_, driver_.entryPoints(), sink_);
+  worker.start();
+  const auto messages = sink_.await([](const auto& m) {
+    return std::any_of(m.begin(), m.end(), [](const auto& message) {
+      return message.payload.find("\"quality\":\"overdue\"") != std::string::npos;
+    });
+  });
+  worker.stop();
+  EXPECT_TRUE(std::any_of(messages.begin(), messages.end(), [](const auto& message) {
+    return message.payload.find("\"quality\":\"overdue\"") != std::string::npos;
+  }));
+}
+
 TEST_F(LineWorkerTest, AFloodOfWritesLeavesThePollsTheirShare) {
   LineConfig line;
   line.name = "l";
