@@ -101,16 +101,17 @@ void Gateway::onSet(const std::string& topic, const std::string& payload, bool r
   std::string error;
   const bool readable = parseSetRequest(payload, request, error);
   if (retained) {
-    const std::lock_guard<std::mutex> hold(mutex_);
-    if (!retainedTold_[topic]) {
-      retainedTold_[topic] = true;
+    if (payload.empty()) return;  // a retained message being cleared
+    bool firstTime = false;
+    {
+      const std::lock_guard<std::mutex> hold(mutex_);
+      firstTime = retainedTold_.insert(topic).second;
+    }
+    if (firstTime) {
       tell("a retained message on " + topic +
            " was not carried out; publish writes without the retain flag, and clear it with an "
            "empty retained message");
     }
-  }
-  if (retained) {
-    if (payload.empty()) return;  // a retained message being cleared
     return refuse(topic, request.id,
                   "retained messages are not carried out: the broker would hand this one to the "
                   "gateway again at every start; publish writes without the retain flag");

@@ -3,9 +3,9 @@
 // (their items keep their state) and starts, stops or restarts the others.
 #pragma once
 
-#include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -50,7 +50,7 @@ class Gateway {
   std::mutex mutex_;  // guards the lines, which a reload changes while set topics arrive
   std::vector<std::unique_ptr<LineWorker>> lines_;
   bool started_ = false;
-  std::map<std::string, bool> retainedTold_;  // set topics whose retained message was logged
+  std::set<std::string> retainedTold_;  // set topics whose retained message was logged
 };
 
 // The topics a configuration uses, one a line with what each carries, for --check.
