@@ -10,7 +10,7 @@
 #include "items.h"
 #include "session.h"
 #include "zephlor_sim/fault_injector.h"
-#include "zephlor_text/exit_codes.h"
+#include "zephlor_facts/exit_codes.h"
 
 namespace zephlor::ctl {
 

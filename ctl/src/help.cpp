@@ -5,9 +5,9 @@
 #include "zephlor_host/driver_module.h"
 #include "zephlor_io/platform_facts.h"
 #include "zephlor_io/serial_port.h"
-#include "zephlor_text/exit_codes.h"
+#include "zephlor_facts/exit_codes.h"
 #include "zephlor_text/help_rows.h"
-#include "zephlor_text/item_catalogue.h"
+#include "zephlor_facts/item_catalogue.h"
 
 namespace zephlor::ctl {
 
@@ -24,7 +24,7 @@ it. zephlorctl never calls the codec directly.
 )" + verbsHelp() +
          R"(
 Items: a kind followed by its address numbers (each 0 to 255):
-)" + text::itemCatalogueHelp() +
+)" + facts::itemCatalogueHelp() +
          R"(
 The line:
 )" +
@@ -102,7 +102,7 @@ Environment:
                             only commands that use the line
 
 Exit status:
-)" + text::exitCodeHelp(text::Tool::kZephlorctl, platform.stops) +
+)" + facts::exitCodeHelp(facts::Tool::kZephlorctl, platform.stops) +
          R"(A poll or script ends with the status of its last failure; a failed line, unwritable results
 or a stop end it at once.
 

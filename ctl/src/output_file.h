@@ -10,7 +10,7 @@
 #include <string>
 
 #include "zephlor_io/kept_files.h"
-#include "zephlor_text/exit_codes.h"
+#include "zephlor_facts/exit_codes.h"
 
 namespace zephlor::ctl {
 

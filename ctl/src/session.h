@@ -15,7 +15,7 @@
 #include "zephlor_host/transaction.h"
 #include "zephlor_io/serial_port.h"
 #include "zephlor_sim/simulated_link.h"
-#include "zephlor_text/exit_codes.h"
+#include "zephlor_facts/exit_codes.h"
 
 namespace zephlor::ctl {
 

@@ -14,7 +14,7 @@
 
 #include "child_process.h"
 #include "zephlor_io/fd_line.h"
-#include "zephlor_text/exit_codes.h"
+#include "zephlor_facts/exit_codes.h"
 
 namespace zephlor::testing {
 namespace {

@@ -2,7 +2,7 @@
 
 #include "zephlor_cli/options.h"
 #include "zephlor_io/platform_facts.h"
-#include "zephlor_text/exit_codes.h"
+#include "zephlor_facts/exit_codes.h"
 #include "zephlor_text/help_rows.h"
 
 namespace zephlor::gateway {
@@ -107,7 +107,7 @@ published again; write results wait for it.
 It runs until stopped; a stop answers every write taken, publishes offline and disconnects.
 
 Exit status:
-)" + text::exitCodeHelp(text::Tool::kGateway, io::platformFacts().stops) +
+)" + facts::exitCodeHelp(facts::Tool::kGateway, io::platformFacts().stops) +
          R"(
 Examples:
   zephlor-gateway --sim --dry-run

@@ -22,7 +22,7 @@
 #include "message_sink.h"
 #include "outgoing.h"
 #include "topic_names.h"
-#include "zephlor_text/exit_codes.h"
+#include "zephlor_facts/exit_codes.h"
 
 struct mosquitto;
 struct mosquitto_message;

@@ -62,7 +62,7 @@ const char* explanationOf(TransactionOutcome outcome) {
 }
 
 Json valueOfRecords(const host::KindInfo& kind, const RSDATA* records) {
-  if (kind.value != text::ValueRule::kFirmware) return number(records[0].value);
+  if (kind.value != facts::ValueRule::kFirmware) return number(records[0].value);
   // Major, minor, then the date as the controller sends it: day, month, two-digit year.
   char version[32];
   char date[32];
@@ -115,10 +115,10 @@ std::string valueProblem(const host::KindInfo& kind, double value) {
   if (!std::isfinite(value) || value != std::trunc(value))
     return "the value must be a whole number";
   switch (kind.value) {
-    case text::ValueRule::kLowByte:
+    case facts::ValueRule::kLowByte:
       if (value < 0 || value > 255) return std::string(kind.name) + " takes 0 to 255";
       return "";
-    case text::ValueRule::kWhole32:
+    case facts::ValueRule::kWhole32:
       if (value < -2147483648.0 || value > 2147483647.0) {
         return std::string(kind.name) + " takes -2147483648 to 2147483647";
       }
@@ -126,8 +126,8 @@ std::string valueProblem(const host::KindInfo& kind, double value) {
         return "the driver carries values as 32-bit floats, which cannot hold this one exactly";
       }
       return "";
-    case text::ValueRule::kFirmware:
-    case text::ValueRule::kModifier:
+    case facts::ValueRule::kFirmware:
+    case facts::ValueRule::kModifier:
       break;
   }
   return std::string(kind.name) + " cannot be written";

@@ -64,7 +64,7 @@ class LineWorkerTest : public testing::Test {
     for (int i = 0; i < 8; ++i) {
       ItemConfig item;
       item.name = "i" + std::to_string(i);
-      item.item.kind = text::itemKindNamed("station-level");
+      item.item.kind = facts::itemKindNamed("station-level");
       item.item.addresses = {1, 2, static_cast<unsigned char>(i), 0};
       item.every = Milliseconds(10);
       item.writable = true;
@@ -138,12 +138,12 @@ TEST_F(LineWorkerTest, AFloodOfWritesLeavesThePollsTheirShare) {
   line.device = LineConfig::kSimulatedDevice;
   ItemConfig watched;
   watched.name = "watched";
-  watched.item = {text::itemKindNamed("led"), {1, 2, 3, 0}};
+  watched.item = {facts::itemKindNamed("led"), {1, 2, 3, 0}};
   watched.every = Milliseconds(50);
   watched.publish = PublishMode::kEveryPoll;
   ItemConfig written = watched;
   written.name = "written";
-  written.item = {text::itemKindNamed("station-level"), {1, 2, 3, 0}};
+  written.item = {facts::itemKindNamed("station-level"), {1, 2, 3, 0}};
   written.every = Milliseconds(60000);
   written.writable = true;
   line.items = {watched, written};

@@ -11,7 +11,7 @@
 #include "zephlor_host/driver_module.h"
 #include "zephlor_host/item_names.h"
 #include "zephlor_host/transaction.h"
-#include "zephlor_text/item_catalogue.h"
+#include "zephlor_facts/item_catalogue.h"
 
 namespace zephlor::gateway {
 namespace {
@@ -98,7 +98,7 @@ TEST(SharedDriver, WritesOnManyLinesAtOnceGetTheVerdictsOfWritesAlone) {
     lines.emplace_back([&, line] {
       bool echoOther = false;
       EchoingLine wire(meeting, echoOther);
-      host::Item item{text::itemKindNamed("station-level"),
+      host::Item item{facts::itemKindNamed("station-level"),
                       {1, 2, static_cast<unsigned char>(line + 1), 0}};
       for (size_t write = 0; write < kWrites; ++write) {
         echoOther = !confirmed(line, write);

@@ -30,7 +30,7 @@ std::optional<Item> parseItem(const std::vector<std::string>& words, size_t& at,
     return std::nullopt;
   }
   Item item;
-  item.kind = text::itemKindNamed(words[at]);
+  item.kind = facts::itemKindNamed(words[at]);
   if (item.kind == nullptr) {
     error = "unknown item kind " + text::quotedBytes(words[at]);
     return std::nullopt;

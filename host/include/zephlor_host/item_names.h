@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "osterfell/host_records.h"
-#include "zephlor_text/item_catalogue.h"
+#include "zephlor_facts/item_catalogue.h"
 
 namespace zephlor::host {
 
-using KindInfo = text::ItemKindInfo;
+using KindInfo = facts::ItemKindInfo;
 
 struct Item {
   const KindInfo* kind = nullptr;

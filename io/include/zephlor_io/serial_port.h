@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "zephlor_host/line_transport.h"
-#include "zephlor_text/exit_codes.h"
+#include "zephlor_facts/exit_codes.h"
 
 namespace zephlor::io {
 

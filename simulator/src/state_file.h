@@ -18,7 +18,7 @@
 
 #include "zephlor_io/kept_files.h"
 #include "zephlor_sim/controller_model.h"
-#include "zephlor_text/exit_codes.h"
+#include "zephlor_facts/exit_codes.h"
 
 namespace zephlor::sim {
 

@@ -1,8 +1,8 @@
-#include "zephlor_text/item_catalogue.h"
+#include "zephlor_facts/item_catalogue.h"
 
 #include "zephlor_text/help_rows.h"
 
-namespace zephlor::text {
+namespace zephlor::facts {
 
 const ItemKindInfo* itemKindNamed(std::string_view name) {
   for (const ItemKindInfo& info : kItemCatalogue) {
@@ -12,13 +12,13 @@ const ItemKindInfo* itemKindNamed(std::string_view name) {
 }
 
 std::string itemCatalogueHelp() {
-  std::string text;
+  std::string help;
   for (const ItemKindInfo& info : kItemCatalogue) {
     std::string usage = info.name;
     for (int i = 0; i < info.addressCount; ++i) usage += std::string(" ") + "ABCD"[i];
-    text += helpRow(usage, info.note, 28);
+    help += text::helpRow(usage, info.note, 28);
   }
-  return text;
+  return help;
 }
 
-}  // namespace zephlor::text
+}  // namespace zephlor::facts

@@ -25,7 +25,7 @@ enum ExitCode : int {
   kStoppedBySignal = 128,       // plus the signal's number: 130 for SIGINT, 143 for SIGTERM
 };
 
-namespace text {
+namespace facts {
 
 enum class Tool { kZephlorctl, kSimulator, kGateway };
 
@@ -81,5 +81,5 @@ inline constexpr ExitCodeMeaning kExitCodeMeanings[] = {
 // The exit status section of a tool's --help; `stops` tells what a stop is on this platform.
 std::string exitCodeHelp(Tool tool, const std::string& stops);
 
-}  // namespace text
+}  // namespace facts
 }  // namespace zephlor

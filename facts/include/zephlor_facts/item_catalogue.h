@@ -8,7 +8,7 @@
 #include "osterfell/host_records.h"
 #include "zephlor_text/table_rows.h"
 
-namespace zephlor::text {
+namespace zephlor::facts {
 
 // What a kind's value may be.
 enum class ValueRule : unsigned char {
@@ -49,7 +49,7 @@ inline constexpr ItemKindInfo kItemCatalogue[] = {
 };
 // clang-format on
 
-static_assert(rowsFollowTheirKeys(kItemCatalogue, &ItemKindInfo::kind),
+static_assert(text::rowsFollowTheirKeys(kItemCatalogue, &ItemKindInfo::kind),
               "row i of the item catalogue is ItemKind i");
 
 // The kind named `name`, or null.
@@ -61,4 +61,4 @@ inline const ItemKindInfo& itemKindInfo(ItemKind kind) {
 // The kinds for --help, one a line: the name, its address numbers and its note.
 std::string itemCatalogueHelp();
 
-}  // namespace zephlor::text
+}  // namespace zephlor::facts

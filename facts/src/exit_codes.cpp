@@ -1,23 +1,23 @@
-#include "zephlor_text/exit_codes.h"
+#include "zephlor_facts/exit_codes.h"
 
 #include "zephlor_text/help_rows.h"
 
-namespace zephlor::text {
+namespace zephlor::facts {
 
 std::string exitCodeHelp(Tool tool, const std::string& stops) {
   std::string help;
   for (const ExitCodeMeaning& meaning : kExitCodeMeanings) {
-    const char* text = tool == Tool::kSimulator ? meaning.simulator
+    const char* meant = tool == Tool::kSimulator ? meaning.simulator
                        : tool == Tool::kGateway ? meaning.gateway
                                                 : meaning.zephlorctl;
-    if (text == nullptr) continue;
-    if (meaning.code == kStoppedBySignal && !stops.empty()) text = stops.c_str();
+    if (meant == nullptr) continue;
+    if (meaning.code == kStoppedBySignal && !stops.empty()) meant = stops.c_str();
     const std::string label = meaning.code == kStoppedBySignal
                                   ? "130, 143"
                                   : std::to_string(static_cast<int>(meaning.code));
-    help += helpRow(label, text, label.size() > 3 ? 12 : 6);
+    help += text::helpRow(label, meant, label.size() > 3 ? 12 : 6);
   }
   return help;
 }
 
-}  // namespace zephlor::text
+}  // namespace zephlor::facts

@@ -3,7 +3,7 @@
 #include <cctype>
 #include <vector>
 
-#include "zephlor_text/item_catalogue.h"
+#include "zephlor_facts/item_catalogue.h"
 
 namespace zephlor::sim {
 namespace {
@@ -108,7 +108,7 @@ bool isDigitGroups(std::string_view text, char separator, int parts) {
 }  // namespace
 
 std::optional<Register> registerNamed(std::string_view name) {
-  const text::ItemKindInfo* info = text::itemKindNamed(name);
+  const facts::ItemKindInfo* info = facts::itemKindNamed(name);
   if (info == nullptr || info->kind < ItemKind::LedState ||
       info->kind > ItemKind::StationLoadProfile) {
     return std::nullopt;
@@ -116,12 +116,12 @@ std::optional<Register> registerNamed(std::string_view name) {
   return static_cast<Register>(static_cast<unsigned>(info->kind) - 1);
 }
 
-const char* registerName(Register where) { return text::itemKindInfo(kindOf(where)).name; }
+const char* registerName(Register where) { return facts::itemKindInfo(kindOf(where)).name; }
 
-int addressCount(Register where) { return text::itemKindInfo(kindOf(where)).addressCount; }
+int addressCount(Register where) { return facts::itemKindInfo(kindOf(where)).addressCount; }
 
 bool holdsWholeValues(Register where) {
-  return text::itemKindInfo(kindOf(where)).value == text::ValueRule::kWhole32;
+  return facts::itemKindInfo(kindOf(where)).value == facts::ValueRule::kWhole32;
 }
 
 bool isValidFirmwareVersion(std::string_view version) { return isDigitGroups(version, '.', 2); }

@@ -5,7 +5,7 @@
 #include "zephlor_cli/options.h"
 #include "zephlor_io/platform_facts.h"
 #include "zephlor_io/serial_port.h"
-#include "zephlor_text/exit_codes.h"
+#include "zephlor_facts/exit_codes.h"
 #include "zephlor_text/help_rows.h"
 #include "zephlor_text/visible_bytes.h"
 #include "zephlor_text/whole_number.h"
@@ -87,7 +87,7 @@ longer than any request. A reply the line cannot take at once (nobody reads it) 
 on a line without flow control.
 
 Exit status:
-)" + text::exitCodeHelp(text::Tool::kSimulator, platform.stops);
+)" + facts::exitCodeHelp(facts::Tool::kSimulator, platform.stops);
 }
 
 namespace {
