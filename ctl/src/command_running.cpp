@@ -30,35 +30,30 @@ std::string formatValue(float value) {
   return text;
 }
 
-// The five firmware records: major, minor, then the date in the order date2, date1, date3. The
-// text as the controller writes the date (A/B/C, month, day and year in two digits); for JSON
-// the parts, and the date as a calendar date.
-Value firmwareValue(const RSDATA* records) {
-  const std::string version = formatValue(records[0].value) + "." + formatValue(records[1].value);
-  Value value{"version " + version + ", date " + formatValue(records[3].value) + "/" +
-                  formatValue(records[2].value) + "/" + formatValue(records[4].value),
+// The firmware's text as the controller writes the date (A/B/C: month, day and year in two
+// digits); for JSON the parts, and the date as a calendar date.
+Value firmwareValue(const line::FirmwareParts& parts) {
+  const std::string version = line::versionOf(parts);
+  Value value{"version " + version + ", date " + formatValue(parts.month) + "/" +
+                  formatValue(parts.day) + "/" + formatValue(parts.year),
               std::nullopt,
               {}};
-  char date[32];
-  std::snprintf(date, sizeof date, "%04.0f-%02.0f-%02.0f",
-                2000.0 + static_cast<double>(records[4].value),
-                static_cast<double>(records[3].value), static_cast<double>(records[2].value));
   value.fields = {{"version", version},
-                  {"major", static_cast<double>(records[0].value)},
-                  {"minor", static_cast<double>(records[1].value)},
-                  {"date", std::string(date)}};
+                  {"major", static_cast<double>(parts.major)},
+                  {"minor", static_cast<double>(parts.minor)},
+                  {"date", line::calendarDateOf(parts)}};
   return value;
 }
 
 // Reads an item and returns its value, or explains the failure.
 Outcome readItem(Session& session, const Item& item, Value& value) {
-  RSDATA records[5] = {};  // a firmware read fills five
-  const Outcome outcome = session.transact(item, records);
+  const Outcome outcome = session.read(item);
   if (outcome.code != kSuccess) return outcome;
-  if (item.kind->kind == ItemKind::Firmware) {
-    value = firmwareValue(records);
+  const line::Reading& reading = outcome.reading;
+  if (reading.firmware) {
+    value = firmwareValue(*reading.firmware);
   } else {
-    value = {formatValue(records[0].value), static_cast<double>(records[0].value), {}};
+    value = {formatValue(reading.value), static_cast<double>(reading.value), {}};
   }
   return outcome;
 }
@@ -116,7 +111,6 @@ ExitCode runRead(const Command& command, Session& session, std::ostream& out, st
 ExitCode runWrite(const Command& command, Session& session, std::ostream& out, std::ostream& err) {
   const Item& item = command.items[0];
   RSDATA record{};
-  record.direction = 1;
   if (command.unsigned16) {
     record.valueType = kValueTypeUnsigned16;
     const unsigned char bytes[2] = {static_cast<unsigned char>(*command.unsigned16 & 0xFF),
@@ -125,10 +119,10 @@ ExitCode runWrite(const Command& command, Session& session, std::ostream& out, s
   } else {
     record.value = command.value;
   }
-  Outcome outcome = session.transact(item, &record);
+  Outcome outcome = session.write(item, record);
   Value written;
-  if (outcome.sentValue) {
-    written = {std::to_string(*outcome.sentValue), static_cast<double>(*outcome.sentValue), {}};
+  if (const std::optional<int64_t> sent = outcome.reading.sentValue) {
+    written = {std::to_string(*sent), static_cast<double>(*sent), {}};
   }
   if (outcome.code == kSuccess && item.kind->kind == ItemKind::Modifier) {
     outcome = readItem(session, item, written);
@@ -190,8 +184,9 @@ class PollSummary {
  public:
   void add(const Outcome& outcome) {
     ++reads_;
-    if (outcome.code != kSuccess) ++failures_[failureName(outcome)];
-    if (outcome.code == kSuccess && !outcome.request.empty()) replyTimes_.add(outcome.replyTime);
+    const line::Reading& reading = outcome.reading;
+    if (outcome.code != kSuccess) ++failures_[reading.row().summary];
+    if (outcome.code == kSuccess && !reading.request.empty()) replyTimes_.add(reading.replyTime);
   }
   void sampled() { ++samples_; }
   long long samples() const { return samples_; }
@@ -228,34 +223,6 @@ class PollSummary {
   }
 
  private:
-  // Each verdict by its own name: a reply cut off by its length is "too long", never "not
-  // parsed" (it never reached the parser), and an incomplete one is not "no reply".
-  static const char* failureName(const Outcome& outcome) {
-    using host::TransactionOutcome;
-    switch (outcome.verdict) {
-      case TransactionOutcome::kSendFailed:
-      case TransactionOutcome::kReceiveFailed:
-        return "line failed";
-      case TransactionOutcome::kNoReply:
-        return "no reply";
-      case TransactionOutcome::kIncomplete:
-        return "incomplete";
-      case TransactionOutcome::kTooLong:
-        return "too long";
-      case TransactionOutcome::kTooShort:
-      case TransactionOutcome::kNotAFrame:
-        return "refused";
-      case TransactionOutcome::kOtherItem:
-      case TransactionOutcome::kNotANumber:
-      case TransactionOutcome::kNotParsed:
-        return "not parsed";
-      case TransactionOutcome::kNotSilent:
-        return "not silent";
-      default:
-        return outcome.code == kDeviceError ? "line failed" : "other";
-    }
-  }
-
   long long samples_ = 0;
   long long reads_ = 0;
   long long overruns_ = 0;
@@ -318,13 +285,13 @@ ExitCode runPoll(const Command& command, Session& session, std::ostream& out, st
         outcome = readItem(session, item, shown);
         if (io::stopRequested()) break;
         summary.add(outcome);
-        if (outcome.code == kSuccess) lastReply = outcome.replyTime;
+        if (outcome.code == kSuccess) lastReply = outcome.reading.replyTime;
         if (outcome.code != kSuccess) {
           status.clear();
           result = report(outcome, err);
         }
         if (outcome.code == kDeviceError && command.options.reconnect) {
-          lineDown = outcome.message.substr(item.describe().size() + 2);  // without the item
+          lineDown = outcome.reason;
           lastReconnect = std::chrono::steady_clock::now();
         }
       }

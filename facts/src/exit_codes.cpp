@@ -8,8 +8,8 @@ std::string exitCodeHelp(Tool tool, const std::string& stops) {
   std::string help;
   for (const ExitCodeMeaning& meaning : kExitCodeMeanings) {
     const char* meant = tool == Tool::kSimulator ? meaning.simulator
-                       : tool == Tool::kGateway ? meaning.gateway
-                                                : meaning.zephlorctl;
+                        : tool == Tool::kGateway ? meaning.gateway
+                                                 : meaning.zephlorctl;
     if (meant == nullptr) continue;
     if (meaning.code == kStoppedBySignal && !stops.empty()) meant = stops.c_str();
     const std::string label = meaning.code == kStoppedBySignal

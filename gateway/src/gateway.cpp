@@ -5,7 +5,6 @@
 
 #include "mqtt_link.h"
 #include "payloads.h"
-#include "shared_driver.h"
 #include "tell.h"
 #include "zephlor_text/timestamp.h"
 
@@ -20,7 +19,7 @@ double milliseconds(std::chrono::microseconds time) {
 
 Gateway::Gateway(const GatewayConfig& config, const host::DriverEntryPoints& driver,
                  MessageSink& sink)
-    : topics_{config.topicPrefix}, driver_(serializedEntryPoints(driver)), sink_(sink) {
+    : topics_{config.topicPrefix}, driver_(driver), sink_(sink) {
   for (const LineConfig& line : config.lines) {
     lines_.push_back(std::make_unique<LineWorker>(line, topics_, driver_, sink_));
   }

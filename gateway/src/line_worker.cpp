@@ -6,7 +6,6 @@
 
 #include "tell.h"
 #include "zephlor_io/stop_request.h"
-#include "zephlor_sim/simulated_link.h"
 #include "zephlor_text/timestamp.h"
 
 namespace zephlor::gateway {
@@ -21,9 +20,13 @@ constexpr auto kReopenInterval = std::chrono::seconds(1);
 // instead of hundreds of line threads leaving the one sender no time to send.
 constexpr int kLineNiceness = 5;
 
-bool lineFailed(TransactionOutcome outcome) {
-  return outcome == TransactionOutcome::kSendFailed ||
-         outcome == TransactionOutcome::kReceiveFailed;
+line::LineSettings settingsOf(const LineConfig& config) {
+  line::LineSettings settings;
+  settings.device = config.device;
+  settings.baud = config.baud;
+  settings.rules.timeout = config.timeout;
+  settings.retries = config.retries;
+  return settings;
 }
 
 bool isPowerOfTwo(long long count) { return count > 0 && (count & (count - 1)) == 0; }
@@ -32,8 +35,7 @@ bool isPowerOfTwo(long long count) { return count > 0 && (count & (count - 1)) =
 
 LineWorker::LineWorker(const LineConfig& config, const Topics& topics,
                        const host::DriverEntryPoints& driver, MessageSink& sink)
-    : config_(config), topics_(topics), driver_(driver), sink_(sink) {
-  rules_.timeout = config_.timeout;
+    : config_(config), topics_(topics), sink_(sink), session_(driver, settingsOf(config)) {
   for (const ItemConfig& item : config_.items) items_.emplace_back().config = &item;
 }
 
@@ -155,8 +157,7 @@ void LineWorker::finish() {
   }
   up_ = false;
   publishStatus(false, reason);
-  transport_.reset();
-  line_.reset();
+  session_.close();
 }
 
 LineWorker::ItemState* LineWorker::earliestDue() {
@@ -169,23 +170,12 @@ LineWorker::ItemState* LineWorker::earliestDue() {
 }
 
 bool LineWorker::openLine() {
-  transport_.reset();
-  line_.reset();
-  if (config_.simulated()) {
-    simController_ = std::make_unique<sim::ControllerModel>();
-    simFaults_ = std::make_unique<sim::FaultInjector>(sim::FaultPlan{});
-    transport_ = std::make_unique<sim::SimulatedLink>(*simController_, *simFaults_, config_.baud);
-    openedAs_ = "the built-in simulator";
-  } else {
-    io::OpenResult opened = io::openLine(config_.device, config_.baud, rules_.timeout);
-    if (opened.failure != io::OpenFailure::kNone) {
-      if (!io::stopRequested()) lineDown(opened.message);
-      return false;
-    }
-    line_ = std::move(opened.line);
-    transport_ = std::make_unique<io::SerialLineTransport>(*line_);
-    openedAs_ = "opened " + config_.device;
+  const line::Opening opened = session_.open();
+  if (!opened.opened()) {
+    if (!io::stopRequested()) lineDown(opened.message);
+    return false;
   }
+  openedAs_ = session_.openedAs();
   const Clock::time_point now = Clock::now();
   for (ItemState& item : items_) item.due = item.polled = now;
   const std::lock_guard<std::mutex> hold(mutex_);
@@ -203,8 +193,7 @@ void LineWorker::lineUp() {
 void LineWorker::lineDown(const std::string& reason) {
   const bool wasUp = up_;
   up_ = false;
-  transport_.reset();
-  line_.reset();
+  session_.close();
   {
     const std::lock_guard<std::mutex> hold(mutex_);
     open_ = false;
@@ -238,51 +227,45 @@ void LineWorker::publishStatus(bool up, const std::string& reason) {
                 MessageSink::Keep::kLatest);
 }
 
-host::TransactionResult LineWorker::transact(const ItemConfig& item, RSDATA* records) {
-  IA address = item.item.address();
-  for (int attempt = 0;; ++attempt) {
-    const host::TransactionResult result = host::runTransaction(
-        driver_, address, item.item.kind->addressCount, records, *transport_, rules_, nullptr);
-    if (result.outcome == TransactionOutcome::kInterrupted) return result;
-    count(result);
-    if (result.outcome == TransactionOutcome::kCompleted) {
-      lineUp();
-    } else if (!up_ && !statusPublished_ && !lineFailed(result.outcome)) {
-      // Open, but nothing on it answers yet (a silent controller behind a device server): said
-      // once, so the line's status never stays unknown.
-      publishStatus(false, openedAs_ + ", but no transaction has completed yet (" +
-                               qualityOf(result.outcome) + ")");
-    }
-    if (!host::isGarbledOrMissing(result.outcome) || attempt >= config_.retries) return result;
+// Every attempt counts in the figures; the line is up once one completed. A line that opened but
+// on which nothing answers yet (a silent controller behind a device server) says so once, so its
+// status never stays unknown.
+void LineWorker::transacted(const line::Reading& reading) {
+  count(reading);
+  if (reading.completed()) {
+    lineUp();
+  } else if (!up_ && !statusPublished_ && !reading.row().lineFailed &&
+             reading.verdict != TransactionOutcome::kInterrupted) {
+    publishStatus(
+        false, openedAs_ + ", but no transaction has completed yet (" + reading.row().name + ")");
   }
 }
 
-void LineWorker::count(const host::TransactionResult& result) {
+void LineWorker::count(const line::Reading& reading) {
+  // A transaction a stop cut short is not counted.
+  const long long attempts =
+      reading.attempts - (reading.verdict == TransactionOutcome::kInterrupted ? 1 : 0);
   const std::lock_guard<std::mutex> hold(mutex_);
-  ++figures_.transactions;
-  if (result.outcome != TransactionOutcome::kCompleted) ++figures_.failures;
-  if (result.outcome == TransactionOutcome::kCompleted && !result.request.empty()) {
-    figures_.replyTimes.add(result.replyTime);
-  }
+  figures_.transactions += attempts;
+  figures_.failures += attempts - (reading.completed() ? 1 : 0);
+  if (reading.completed() && !reading.request.empty()) figures_.replyTimes.add(reading.replyTime);
 }
 
 void LineWorker::poll(ItemState& item) {
-  RSDATA records[5] = {};  // a firmware read fills five
-  const host::TransactionResult result = transact(*item.config, records);
-  if (result.outcome == TransactionOutcome::kInterrupted) return;
+  const line::Reading reading = session_.read(item.config->item);
+  transacted(reading);
+  if (reading.verdict == TransactionOutcome::kInterrupted) return;
   // The next deadline keeps its phase; a poll that fell a whole period behind is not repeated.
   const Clock::time_point now = Clock::now();
   item.polled = now;
   item.due += item.config->every;
   if (item.due < now) item.due = now;
-  if (lineFailed(result.outcome)) {
-    lineDown(result.error);
+  if (reading.row().lineFailed) {
+    lineDown(reading.detail);
     return;
   }
-  if (result.outcome == TransactionOutcome::kCompleted) {
-    item.value = valueOfRecords(*item.config->item.kind, records);
-  }
-  sample(item, qualityOf(result.outcome));
+  if (reading.completed()) item.value = valueOf(reading);
+  sample(item, reading.row().name);
 }
 
 void LineWorker::markOverdue(Clock::time_point now) {
@@ -320,34 +303,34 @@ void LineWorker::answer(const WriteRequest& request, std::optional<int64_t> sent
 void LineWorker::write(const WriteRequest& request) {
   ItemState& item = items_[request.item];
   RSDATA record{};
-  record.direction = 1;
   record.value = static_cast<float>(request.value);
-  const host::TransactionResult result = transact(*item.config, &record);
-  switch (result.outcome) {
+  const line::Reading reading = session_.write(item.config->item, record);
+  transacted(reading);
+  const facts::VerdictRow& verdict = reading.row();
+  const std::string detail = reading.detail.empty() ? "" : " (" + reading.detail + ")";
+  switch (reading.verdict) {
     case TransactionOutcome::kCompleted:
-      answer(request, result.sentValue, true, "");
+      answer(request, reading.sentValue, true, "");
       item.due = Clock::now();  // read it back, so its topic shows the new value
       return;
     case TransactionOutcome::kInterrupted:
       // The controller may have taken it; only its echo would have said.
-      return answer(request, result.sentValue, false,
+      return answer(request, reading.sentValue, false,
                     "outcome unknown: the gateway stopped before the controller's echo");
     case TransactionOutcome::kReceiveFailed:
-      answer(request, result.sentValue, false,
-             "outcome unknown: the line failed after the request was sent (" + result.error + ")");
-      return lineDown(result.error);
+      answer(
+          request, reading.sentValue, false,
+          "outcome unknown: the line failed after the request was sent (" + reading.detail + ")");
+      return lineDown(reading.detail);
     case TransactionOutcome::kSendFailed:
     case TransactionOutcome::kNotSilent:
     case TransactionOutcome::kNothingToSend:
-      answer(request, std::nullopt, false,
-             std::string("not sent: ") + explanationOf(result.outcome) +
-                 (result.error.empty() ? "" : " (" + result.error + ")"));
-      if (lineFailed(result.outcome)) lineDown(result.error);
+      answer(request, std::nullopt, false, std::string("not sent: ") + verdict.words + detail);
+      if (verdict.lineFailed) lineDown(reading.detail);
       return;
     default:
-      answer(request, result.sentValue, false,
-             std::string(qualityOf(result.outcome)) + ": " + explanationOf(result.outcome) +
-                 (result.error.empty() ? "" : " (" + result.error + ")"));
+      answer(request, reading.sentValue, false,
+             std::string(verdict.name) + ": " + verdict.words + detail);
   }
 }
 

@@ -18,12 +18,8 @@
 #include "payloads.h"
 #include "topic_names.h"
 #include "write_queue.h"
-#include "zephlor_host/line_transport.h"
 #include "zephlor_host/reply_times.h"
-#include "zephlor_host/transaction.h"
-#include "zephlor_io/serial_port.h"
-#include "zephlor_sim/controller_model.h"
-#include "zephlor_sim/fault_injector.h"
+#include "zephlor_line/line_session.h"
 
 namespace zephlor::gateway {
 
@@ -92,7 +88,7 @@ class LineWorker {
   void lineUp();
   void lineDown(const std::string& reason);
   void publishStatus(bool up, const std::string& reason);
-  host::TransactionResult transact(const ItemConfig& item, RSDATA* records);
+  void transacted(const line::Reading& reading);
   void poll(ItemState& item);
   void write(const WriteRequest& request);
   void answer(const WriteRequest& request, std::optional<int64_t> sent, bool confirmed,
@@ -100,19 +96,14 @@ class LineWorker {
   void markOverdue(Clock::time_point now);
   void sample(ItemState& item, const std::string& quality);
   ItemState* earliestDue();
-  void count(const host::TransactionResult& result);
+  void count(const line::Reading& reading);
 
   const LineConfig config_;
   const Topics topics_;
-  const host::DriverEntryPoints& driver_;
   MessageSink& sink_;
-  host::TransactionRules rules_;
   std::vector<ItemState> items_;
 
-  std::unique_ptr<io::ByteLine> line_;
-  std::unique_ptr<sim::ControllerModel> simController_;
-  std::unique_ptr<sim::FaultInjector> simFaults_;
-  std::unique_ptr<host::LineTransport> transport_;
+  line::LineSession session_;
   std::string openedAs_;  // how the line was opened, the reason given when it comes up
   bool up_ = false;
   bool statusPublished_ = false;

@@ -18,6 +18,7 @@
 #include "reload_request.h"
 #include "tell.h"
 #include "zephlor_host/driver_module.h"
+#include "zephlor_line/shared_plugin.h"
 #include "zephlor_io/stop_request.h"
 
 namespace {
@@ -234,7 +235,7 @@ int main(int argc, char** argv) {
     return fail(kConfigUnreadable, "the password file: " + error);
   }
 
-  host::DriverModule driver;
+  line::SharedPlugin driver;
   const std::string driverPath =
       options.driverPath.empty() ? host::defaultPluginPath() : options.driverPath;
   if (!driver.load(driverPath, error)) return fail(kDriverUnavailable, error);

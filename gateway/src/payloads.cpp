@@ -4,40 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "zephlor_text/table_rows.h"
-
 namespace zephlor::gateway {
 namespace {
-
-using host::TransactionOutcome;
-
-struct VerdictRow {
-  TransactionOutcome outcome;
-  const char* quality;
-  const char* explanation;
-};
-
-// clang-format off
-constexpr VerdictRow kVerdicts[] = {
-    {TransactionOutcome::kCompleted,     kGoodQuality,       "completed"},
-    {TransactionOutcome::kNothingToSend, "no-request",       "the driver has no request for this item"},
-    {TransactionOutcome::kSendFailed,    kLineDownQuality,   "the line failed while sending"},
-    {TransactionOutcome::kReceiveFailed, kLineDownQuality,   "the line failed while receiving"},
-    {TransactionOutcome::kInterrupted,   "stopped",          "the gateway is stopping"},
-    {TransactionOutcome::kNoReply,       "no-reply",         "no reply within the timeout"},
-    {TransactionOutcome::kIncomplete,    "incomplete",       "an incomplete reply, no line end within the timeout"},
-    {TransactionOutcome::kTooLong,       "too-long",         "a reply over 256 bytes before its line end"},
-    {TransactionOutcome::kTooShort,      "too-short",        "a reply refused by the driver as too short"},
-    {TransactionOutcome::kNotAFrame,     "not-a-frame",      "a reply that is not R, two letters and #"},
-    {TransactionOutcome::kOtherItem,     "another-item",     "a reply for another item"},
-    {TransactionOutcome::kNotANumber,    "not-a-number",     "a reply field that is not a number"},
-    {TransactionOutcome::kNotParsed,     "not-parsed",       "a reply the driver could not parse"},
-    {TransactionOutcome::kNotConfirmed,  "not-confirmed",    "the controller did not confirm the write"},
-    {TransactionOutcome::kNotSilent,     "not-silent",       "bytes keep arriving unasked; the request was not sent"},
-};
-// clang-format on
-static_assert(text::rowsFollowTheirKeys(kVerdicts, &VerdictRow::outcome),
-              "row i of the verdicts is TransactionOutcome i");
 
 // Records carry whole numbers as floats; JSON shows them as integers.
 Json number(float value) {
@@ -53,25 +21,10 @@ std::string compact(const Json& json) {
   return json.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
-const char* qualityOf(TransactionOutcome outcome) {
-  return kVerdicts[static_cast<size_t>(outcome)].quality;
-}
-
-const char* explanationOf(TransactionOutcome outcome) {
-  return kVerdicts[static_cast<size_t>(outcome)].explanation;
-}
-
-Json valueOfRecords(const host::KindInfo& kind, const RSDATA* records) {
-  if (kind.value != facts::ValueRule::kFirmware) return number(records[0].value);
-  // Major, minor, then the date as the controller sends it: day, month, two-digit year.
-  char version[32];
-  char date[32];
-  std::snprintf(version, sizeof version, "%.0f.%.0f", static_cast<double>(records[0].value),
-                static_cast<double>(records[1].value));
-  std::snprintf(date, sizeof date, "%04.0f-%02.0f-%02.0f",
-                2000.0 + static_cast<double>(records[4].value),
-                static_cast<double>(records[3].value), static_cast<double>(records[2].value));
-  return Json{{"version", version}, {"date", date}};
+Json valueOf(const line::Reading& reading) {
+  if (!reading.firmware) return number(reading.value);
+  return Json{{"version", line::versionOf(*reading.firmware)},
+              {"date", line::calendarDateOf(*reading.firmware)}};
 }
 
 std::string valuePayload(const Json& value, const std::string& time, const std::string& quality) {

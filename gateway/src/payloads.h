@@ -9,7 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "zephlor_host/item_names.h"
-#include "zephlor_host/transaction.h"
+#include "zephlor_line/reading.h"
 
 namespace zephlor::gateway {
 
@@ -19,16 +19,15 @@ using Json = nlohmann::ordered_json;
 // never a reason to fail.
 std::string compact(const Json& json);
 
-// A sample's quality: "good" for a completed transaction, otherwise the verdict's name, such as
-// "no-reply" or "another-item"; "line-down" when the line failed or is not open.
-const char* qualityOf(host::TransactionOutcome outcome);
-// The verdict for a person, in a write's error.
-const char* explanationOf(host::TransactionOutcome outcome);
-inline constexpr const char* kGoodQuality = "good";
-inline constexpr const char* kLineDownQuality = "line-down";
+// A sample's quality: the verdict's name ("good" for a completed transaction); "line-down" too
+// when the line is not open.
+inline constexpr const char* kGoodQuality =
+    facts::verdictRow(facts::TransactionOutcome::kCompleted).name;
+inline constexpr const char* kLineDownQuality =
+    facts::verdictRow(facts::TransactionOutcome::kReceiveFailed).name;
 
-// A read's value from its records: a number, or for the firmware its version and date.
-Json valueOfRecords(const host::KindInfo& kind, const RSDATA* records);
+// A completed read's value: a number, or for the firmware its version and date.
+Json valueOf(const line::Reading& reading);
 
 // {"value":75,"time":"2026-12-09T10:00:00.123Z","quality":"good"}; the value is null until one
 // has been read.

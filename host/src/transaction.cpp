@@ -19,21 +19,6 @@ TransactionOutcome outcomeOf(ReplyFault fault) {
 
 }  // namespace
 
-bool isGarbledOrMissing(TransactionOutcome outcome) {
-  switch (outcome) {
-    case TransactionOutcome::kNoReply:
-    case TransactionOutcome::kIncomplete:
-    case TransactionOutcome::kTooLong:
-    case TransactionOutcome::kTooShort:
-    case TransactionOutcome::kNotAFrame:
-    case TransactionOutcome::kOtherItem:
-    case TransactionOutcome::kNotANumber:
-      return true;
-    default:
-      return false;
-  }
-}
-
 TransactionResult runTransaction(const DriverEntryPoints& driver, IA& item, int addressCount,
                                  RSDATA* records, LineTransport& transport,
                                  const TransactionRules& rules, TraceSink* trace) {

@@ -7,34 +7,15 @@
 #include <optional>
 #include <string>
 
+#include "zephlor_facts/verdicts.h"
 #include "zephlor_host/driver_module.h"
 #include "zephlor_host/line_transport.h"
 
 namespace zephlor::host {
 
 // The one verdict on a transaction. It is decided here, from the request, the raw reply bytes and
-// the driver's codes, and everything that reports a transaction formats this verdict alone.
-enum class TransactionOutcome {
-  kCompleted,      // a read yielded its value(s), or a write was confirmed
-  kNothingToSend,  // Set_xxx built no line for a kind that needs one
-  kSendFailed,     // the transport could not send the request (within the timeout)
-  kReceiveFailed,  // the line failed or hung up while receiving
-  kInterrupted,    // a stop was requested while sending or receiving
-  kNoReply,        // nothing arrived before the timeout (Check_xxx 9)
-  kIncomplete,     // bytes arrived, but no line end before the timeout; never parsed
-  kTooLong,        // more bytes before the line end than any reply has; never parsed
-  kTooShort,       // Check_xxx refused the bytes received as too short (4)
-  kNotAFrame,      // Check_xxx refused the bytes received: not "R", two letters and "#" (10)
-  kOtherItem,      // the reply names another mnemonic or other address numbers than the request
-  kNotANumber,     // a field of the reply is missing or not wholly a number
-  kNotParsed,      // Get_xxx could not parse the reply of a read (parseCode 99)
-  kNotConfirmed,   // Get_xxx judged the acknowledgement of a write unconfirmed (status 1)
-  kNotSilent,      // bytes kept arriving unasked before the request, which was not sent
-};
-
-// Line noise or a stale reply rather than the controller's considered answer: asking again is
-// safe, for a write too, since it sends the same value.
-bool isGarbledOrMissing(TransactionOutcome outcome);
+// the driver's codes; what each verdict means to every tool is its row in the verdict table.
+using facts::TransactionOutcome;
 
 struct TransactionRules {
   std::chrono::milliseconds timeout{1000};

@@ -7,13 +7,13 @@
 #include <mutex>
 #include <thread>
 
-#include "shared_driver.h"
+#include "zephlor_facts/item_catalogue.h"
 #include "zephlor_host/driver_module.h"
 #include "zephlor_host/item_names.h"
 #include "zephlor_host/transaction.h"
-#include "zephlor_facts/item_catalogue.h"
+#include "zephlor_line/shared_plugin.h"
 
-namespace zephlor::gateway {
+namespace zephlor::line {
 namespace {
 
 using namespace std::chrono_literals;
@@ -82,11 +82,11 @@ class EchoingLine : public host::LineTransport {
   std::string request_;
 };
 
-TEST(SharedDriver, WritesOnManyLinesAtOnceGetTheVerdictsOfWritesAlone) {
-  host::DriverModule driver;
+TEST(SharedPlugin, WritesOnManyLinesAtOnceGetTheVerdictsOfWritesAlone) {
+  SharedPlugin plugin;
   std::string error;
-  ASSERT_TRUE(driver.load(OSTERFELL_PLUGIN_PATH, error)) << error;
-  const host::DriverEntryPoints& shared = serializedEntryPoints(driver.entryPoints());
+  ASSERT_TRUE(plugin.load(OSTERFELL_PLUGIN_PATH, error)) << error;
+  const host::DriverEntryPoints& shared = plugin.entryPoints();
   constexpr size_t kLines = 8;
   constexpr size_t kWrites = 20;
   // Line l's write w is echoed with another value on every third write: not confirmed.
@@ -124,4 +124,4 @@ TEST(SharedDriver, WritesOnManyLinesAtOnceGetTheVerdictsOfWritesAlone) {
 }
 
 }  // namespace
-}  // namespace zephlor::gateway
+}  // namespace zephlor::line
