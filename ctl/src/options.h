@@ -12,10 +12,14 @@
 
 namespace zephlor::ctl {
 
+// The built-in simulator's settings are options named with this in front: --sim-seed, ...
+inline constexpr const char* kSimulatorPrefix = "--sim-";
+
+// What the line is. The baud rate and the timeout get their defaults from their option rows.
 struct ConnectionOptions {
   std::string device;
-  int baud = 9600;
-  std::chrono::milliseconds timeout{1000};
+  int baud = 0;
+  std::chrono::milliseconds timeout{0};
   bool simulate = false;
   sim::SimulatorSettings simulator;  // for --sim
   std::string driverPath;            // empty: the plug-in beside the zephlorctl executable

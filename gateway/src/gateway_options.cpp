@@ -1,8 +1,9 @@
 #include "gateway_options.h"
 
 #include "zephlor_cli/options.h"
-#include "zephlor_io/platform_facts.h"
 #include "zephlor_facts/exit_codes.h"
+#include "zephlor_host/driver_module.h"
+#include "zephlor_io/platform_facts.h"
 #include "zephlor_text/help_rows.h"
 
 namespace zephlor::gateway {
@@ -10,14 +11,27 @@ namespace {
 
 // clang-format off
 const std::vector<cli::OptionSpec> kOptions = {
-    {"--check", nullptr, nullptr},
-    {"--dry-run", nullptr, nullptr},
-    {"--sim", nullptr, nullptr},
-    {"--driver", nullptr, "the plug-in's path"},
-    {"--help", "-h", nullptr},
-    {"--version", "-V", nullptr},
+    {"--check", nullptr, nullptr, false, nullptr,
+     "check CONFIG and print the topics it would use; nothing connects"},
+    {"--dry-run", nullptr, nullptr, false, nullptr,
+     "no broker: every message it would publish is printed as a JSON line on standard output"},
+    {"--sim", nullptr, nullptr, false, nullptr,
+     "every line is the built-in simulator; without CONFIG, one simulated line with a few items "
+     "under zephlor/sim"},
+    {"--driver", nullptr, "the plug-in's path", false, "PATH",
+     "the driver plug-in (default: {plugin} beside the program, or where it is installed)"},
+    {"--version", "-V", nullptr, false, nullptr, "the gateway's version"},
+    {"--help", "-h", nullptr, false, nullptr, "this text"},
 };
 // clang-format on
+
+std::string optionsHelp() {
+  std::string help;
+  for (const cli::OptionSpec& option : kOptions) {
+    help += cli::optionHelp(option, 22, {{"plugin", host::pluginFileName()}});
+  }
+  return help;
+}
 
 }  // namespace
 
@@ -52,23 +66,8 @@ topic of its own at an MQTT broker; carries writes from MQTT back to the control
 YAML file naming the broker, the topic prefix, and the lines with their items.
 
 Options:
-)" +
-         text::helpRow("--check",
-                       "check CONFIG and print the topics it would use; nothing connects", 22) +
-         text::helpRow("--dry-run",
-                       "no broker: every message it would publish is printed as a "
-                       "JSON line on standard output",
-                       22) +
-         text::helpRow("--sim",
-                       "every line is the built-in simulator; without CONFIG, one "
-                       "simulated line with a few items under zephlor/sim",
-                       22) +
-         text::helpRow("--driver PATH",
-                       "the driver plug-in (default: osterfell.so beside the "
-                       "program, or where it is installed)",
-                       22) +
-         text::helpRow("--version, -V", "the gateway's version", 22) +
-         text::helpRow("--help, -h", "this text", 22) + R"(
+)" + optionsHelp() +
+         R"(
 Configuration:
   broker:                 host (127.0.0.1), port (1883), client-id
                           (zephlor-gateway-HOSTNAME-NAME, NAME being CONFIG's file name),

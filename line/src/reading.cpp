@@ -3,15 +3,16 @@
 #include <cstdio>
 #include <string_view>
 
+#include "zephlor_text/filled_in.h"
 #include "zephlor_text/timestamp.h"
 #include "zephlor_text/visible_bytes.h"
 
 namespace zephlor::line {
 namespace {
 
-// The value of the field named `name` (without its braces) in a verdict's sentence.
-std::string field(std::string_view name, const Reading& reading,
-                  std::chrono::milliseconds timeout) {
+// The value of the field named `name` in a verdict's sentence.
+std::optional<std::string> field(std::string_view name, const Reading& reading,
+                                 std::chrono::milliseconds timeout) {
   using text::quotedBytes;
   if (name == "request") return quotedBytes(reading.request);
   if (name == "reply") return quotedBytes(reading.reply);
@@ -25,7 +26,7 @@ std::string field(std::string_view name, const Reading& reading,
     return reading.reply.empty() ? ", no reply had arrived"
                                  : ", after " + quotedBytes(reading.reply);
   }
-  return "{" + std::string(name) + "}";
+  return std::nullopt;
 }
 
 }  // namespace
@@ -69,20 +70,8 @@ Reading readingOf(const host::TransactionResult& result, const facts::ItemKindIn
 }
 
 std::string explain(const Reading& reading, std::chrono::milliseconds timeout) {
-  const std::string_view sentence = reading.row().sentence;
-  std::string told;
-  for (size_t at = 0; at < sentence.size();) {
-    const size_t open = sentence.find('{', at);
-    const size_t close = open == std::string_view::npos ? open : sentence.find('}', open);
-    if (close == std::string_view::npos) {
-      told += sentence.substr(at);
-      break;
-    }
-    told += sentence.substr(at, open - at);
-    told += field(sentence.substr(open + 1, close - open - 1), reading, timeout);
-    at = close + 1;
-  }
-  return told;
+  return text::filledIn(reading.row().sentence,
+                        [&](std::string_view name) { return field(name, reading, timeout); });
 }
 
 }  // namespace zephlor::line

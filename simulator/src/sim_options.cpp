@@ -1,11 +1,13 @@
 #include "sim_options.h"
 
+#include <algorithm>
+#include <iterator>
 #include <set>
 
 #include "zephlor_cli/options.h"
+#include "zephlor_facts/exit_codes.h"
 #include "zephlor_io/platform_facts.h"
 #include "zephlor_io/serial_port.h"
-#include "zephlor_facts/exit_codes.h"
 #include "zephlor_text/help_rows.h"
 #include "zephlor_text/visible_bytes.h"
 #include "zephlor_text/whole_number.h"
@@ -53,17 +55,13 @@ Where it listens (one of)" +
                       is accepted and closed at once, with a --log line
 
 The controller:
-  --firmware-version MAJOR.MINOR   version in the firmware reply (default 1.0)
-  --firmware-date A/B/C            date in the firmware reply (default 12/8/26)
-  --max-items N       how many items it keeps values for (default 65536); a write to a new item
+)" + simulatorSettingsHelp("--", SettingGroup::kFirmware, 22) +
+         R"(  --max-items N       how many items it keeps values for (default 65536); a write to a new item
                       beyond that gets no reply
 
 Faults, drawn per reply from a seeded generator so a run repeats exactly:
-  --fault KIND[:P]    let KIND strike a reply with probability P (default 1); repeatable.
-                      KIND: drop, garble, delay, wrong-address, wrong-value, split
-  --delay-ms MS       how long a delayed reply is held back (default 1500)
-  --seed N            seed of the generator (default 1)
-
+)" + simulatorSettingsHelp("--", SettingGroup::kFaults, 22) +
+         R"(
 Other:
   --state FILE        keep the item values in FILE: loaded at start (if it exists), saved within
                       a second of every change and at exit, one item a line, such as
@@ -96,11 +94,10 @@ constexpr long long kMostItems = 1048576;
 
 // One option: its name and short name, what its value is called (null for a flag), whether it
 // may be given more than once, and how it changes the options (false with the value's form when
-// it is wrong), or else which simulator setting it is.
+// it is wrong). The simulator's settings are options too, from their own table.
 struct OptionRow {
   cli::OptionSpec definition;
   bool (*apply)(SimOptions&, const std::string& value, std::string& form);
-  const char* setting = nullptr;
 };
 
 bool listenOn(SimOptions& options, Listen listen) {
@@ -186,12 +183,6 @@ const OptionRow kOptions[] = {
      [](SimOptions& o, const std::string&, std::string&) { return o.help = true; }},
     {{"--version", "-V", nullptr, true},
      [](SimOptions& o, const std::string&, std::string&) { return o.version = true; }},
-    // The simulator's settings, shared with zephlorctl's built-in simulator.
-    {{"--firmware-version", nullptr, "a version"}, nullptr, "firmware-version"},
-    {{"--firmware-date", nullptr, "a date"}, nullptr, "firmware-date"},
-    {{"--fault", nullptr, "a fault", true}, nullptr, "fault"},
-    {{"--delay-ms", nullptr, "milliseconds"}, nullptr, "delay-ms"},
-    {{"--seed", nullptr, "a number"}, nullptr, "seed"},
 };
 
 // The pairs that cannot stand together: where to listen is one choice, and --link and --baud
@@ -223,22 +214,22 @@ bool conflicts(const std::set<std::string>& given, std::string& error) {
 
 bool parseSimOptions(const std::vector<std::string>& arguments, SimOptions& options,
                      std::string& error) {
-  std::vector<cli::OptionSpec> definitions;
+  std::vector<cli::OptionSpec> definitions = simulatorSettingOptions("--");
   for (const OptionRow& row : kOptions) definitions.push_back(row.definition);
   cli::ParsedOptions parsed;
   if (!cli::parseOptions(arguments, definitions, false, parsed, error)) return false;
   std::set<std::string> given;
-  for (const OptionRow& row : kOptions) {
-    if (!parsed.has(row.definition.name)) continue;
-    given.insert(row.definition.name);
-    for (const std::string& value : parsed.given.at(row.definition.name)) {
+  for (const auto& [name, values] : parsed.given) {
+    given.insert(name);
+    const auto row = std::find_if(std::begin(kOptions), std::end(kOptions),
+                                  [&](const OptionRow& r) { return name == r.definition.name; });
+    for (const std::string& value : values) {
       std::string form;
-      const bool applied = row.apply != nullptr
-                               ? row.apply(options, value, form)
-                               : applySimulatorSetting(row.setting, value, options.settings, form);
+      const bool applied = row != std::end(kOptions)
+                               ? row->apply(options, value, form)
+                               : applySimulatorSetting("--", name, value, options.settings, form);
       if (!applied) {
-        error = std::string(row.definition.name) + " takes " + form + ", not " +
-                text::quotedBytes(value);
+        error = name + " takes " + form + ", not " + text::quotedBytes(value);
         return false;
       }
     }

@@ -7,7 +7,7 @@ std::string helpRow(const std::string& label, const std::string& text, size_t co
   std::string row;
   std::string line = "  " + label;
   std::string rest = text;
-  if (line.size() + 1 > column && !rest.empty()) {
+  if (line.size() + 2 > column && !rest.empty()) {
     row += line + "\n";
     line.clear();
   }

@@ -15,7 +15,23 @@ struct OptionSpec {
   const char* shortName;  // "-h", or null
   const char* valueName;  // what its value is, such as "a device path"; null for a flag
   bool repeatable = false;
+  // For --help: the value's placeholder, such as "PATH" (null for a flag), and what the option
+  // does, in which {NAME} stands for a fact the tool fills in (the speeds, the platform's device
+  // names). An option without words is not listed.
+  const char* usage = nullptr;
+  const char* help = nullptr;
 };
+
+// The facts a tool fills into its options' words, by name.
+using HelpFacts = std::map<std::string, std::string>;
+
+// The words with each {NAME} replaced by `facts`' text for NAME.
+std::string filledIn(const std::string& words, const HelpFacts& facts);
+
+// An option's row of --help: "-d, --device PATH", then its words from `column` on, wrapped, with
+// `more` (such as its default) after them.
+std::string optionHelp(const OptionSpec& option, size_t column, const HelpFacts& facts = {},
+                       const std::string& more = "");
 
 struct ParsedOptions {
   // Each option given, by its long name, with its values in order (a flag has one empty value
