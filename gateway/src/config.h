@@ -87,6 +87,11 @@ bool operator==(const BrokerConfig& a, const BrokerConfig& b);
 // Reads a configuration from its YAML text.
 ConfigReading readConfig(const std::string& yamlText);
 
+// The configuration's keys, mapping by mapping, with what each takes, its default and what it
+// does: as --help tells them, and as the README's Markdown table.
+std::string configKeysHelp();
+std::string configKeysTable();
+
 // The configuration --sim runs without a file: one simulated line with a few items.
 GatewayConfig simulatedConfig();
 

@@ -1,5 +1,7 @@
 #include "gateway_options.h"
 
+#include "config.h"
+
 #include "zephlor_cli/options.h"
 #include "zephlor_facts/exit_codes.h"
 #include "zephlor_host/driver_module.h"
@@ -68,22 +70,9 @@ YAML file naming the broker, the topic prefix, and the lines with their items.
 Options:
 )" + optionsHelp() +
          R"(
-Configuration:
-  broker:                 host (127.0.0.1), port (1883), client-id
-                          (zephlor-gateway-HOSTNAME-NAME, NAME being CONFIG's file name),
-                          username, password-file (its first line; the password is never in
-                          CONFIG), and tls: {ca-file, cert-file, key-file}
-  topic-prefix:           the first levels of every topic, such as zephlor/site-a
-  lines:                  each with name, device (/dev/ttyUSB0, tcp:HOST:PORT,
-                          rfc2217:HOST:PORT or sim), baud (9600), timeout (1000 ms), retries
-                          (0), and items
-  items:                  each with name, item (such as station-level 1 2 3), every (its poll
-                          period in ms), writable (false)
-  publish:                on-change (the default: when the value or its quality changes, and at
-                          least every heartbeat) or every-poll; at the top, per line or per item
-  heartbeat:              ms between publications of a value that does not change (60000)
-  metrics-every:          ms between metrics (10000; 0 for none)
-A fault in CONFIG ends the gateway before anything connects, each fault told with its line and
+Configuration, a YAML mapping; the keys of each mapping in it:
+)" + configKeysHelp() +
+         R"(A fault in CONFIG ends the gateway before anything connects, each fault told with its line and
 column. SIGHUP reads CONFIG again: changed lines restart, the others run on; a CONFIG with faults
 is refused and the running one kept.
 

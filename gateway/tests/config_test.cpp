@@ -2,6 +2,9 @@
 // of faulty ones, each refused with its place in the file and a reason a person can act on.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+
 #include "config.h"
 
 namespace zephlor::gateway {
@@ -45,6 +48,22 @@ lines:
   EXPECT_EQ(line.items[1].publish, PublishMode::kOnChange);   // the item's own
   EXPECT_EQ(line.items[1].heartbeat.count(), 30000);          // from the top
   EXPECT_EQ(line.items[1].every.count(), 0);                  // write only: never polled
+}
+
+std::string fileText(const std::string& path) {
+  std::ifstream file(path);
+  return {std::istreambuf_iterator<char>(file), {}};
+}
+
+// What people read of the keys comes from the key rows: the README's table is theirs word for
+// word, and the example configuration uses them soundly.
+TEST(GatewayConfig, TheReadmeAndTheExampleFollowTheKeyRows) {
+  const std::string readme = fileText(ZEPHLOR_SOURCE_DIR "/README.md");
+  EXPECT_NE(readme.find(configKeysTable()), std::string::npos)
+      << "the README's key table is not the key rows'; they give:\n"
+      << configKeysTable();
+  const ConfigReading example = readConfig(fileText(ZEPHLOR_SOURCE_DIR "/examples/gateway.yaml"));
+  EXPECT_TRUE(example.config) << example.problems.front().message;
 }
 
 struct Faulty {
