@@ -168,32 +168,4 @@ void Gateway::publishMetrics(const LinkFigures* link) {
   sink_.publish(topics_.metrics(), compact(metrics), false, MessageSink::Keep::kLatest);
 }
 
-std::string describeTopics(const GatewayConfig& config) {
-  const Topics topics{config.topicPrefix};
-  std::ostringstream text;
-  text << topics.gatewayStatus() << "  online, or offline as the last will (retained)\n";
-  if (config.metricsEvery.count() != 0) {
-    text << topics.metrics() << "  metrics every " << config.metricsEvery.count() << " ms\n";
-  }
-  for (const LineConfig& line : config.lines) {
-    text << topics.lineStatus(line.name) << "  " << line.device << " up or down (retained)\n";
-    for (const ItemConfig& item : line.items) {
-      text << topics.item(line.name, item.name) << "  " << item.item.describe();
-      if (item.every.count() != 0) {
-        text << ", every " << item.every.count() << " ms, "
-             << (item.publish == PublishMode::kEveryPoll
-                     ? std::string("every poll")
-                     : "on change or every " + std::to_string(item.heartbeat.count()) + " ms")
-             << " (retained)";
-      }
-      text << "\n";
-      if (item.writable) {
-        text << topics.set(line.name, item.name) << "  writes taken\n";
-        text << topics.setResult(line.name, item.name) << "  their results\n";
-      }
-    }
-  }
-  return text.str();
-}
-
 }  // namespace zephlor::gateway

@@ -53,7 +53,4 @@ class Gateway {
   std::set<std::string> retainedTold_;  // set topics whose retained message was logged
 };
 
-// The topics a configuration uses, one a line with what each carries, for --check.
-std::string describeTopics(const GatewayConfig& config);
-
 }  // namespace zephlor::gateway

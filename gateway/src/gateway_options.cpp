@@ -1,6 +1,7 @@
 #include "gateway_options.h"
 
 #include "config.h"
+#include "topic_names.h"
 
 #include "zephlor_cli/options.h"
 #include "zephlor_facts/exit_codes.h"
@@ -77,19 +78,8 @@ column. SIGHUP reads CONFIG again: changed lines restart, the others run on; a C
 is refused and the running one kept.
 
 Topics:
-  PREFIX/status           online, or offline (the last will); retained
-  PREFIX/LINE/status      {"state":"up" or "down","reason":...,"time":...}; retained
-  PREFIX/LINE/ITEM        {"value":75,"time":...,"quality":"good"}; retained. When a poll fails
-                          the value is the last good one and quality names the failure:
-                          no-reply, another-item, not-silent, line-down...; overdue when the
-                          line cannot poll it as often as asked
-  PREFIX/LINE/ITEM/set    a number, or {"value":42,"id":"any string"}, for a writable item;
-                          never retained (a retained write is refused)
-  PREFIX/LINE/ITEM/set/result
-                          {"id":...,"sent":42,"confirmed":true}, or with "error": the verdict,
-                          not sent, superseded, or outcome unknown
-  PREFIX/metrics          per line: transactions, failures, reply times, writes waiting
-All at QoS 1, over MQTT 5. After an outage of the broker, the latest of every retained topic is
+)" + topicsHelp() +
+         R"(All at QoS 1, over MQTT 5. After an outage of the broker, the latest of every retained topic is
 published again; write results wait for it.
 
 It runs until stopped; a stop answers every write taken, publishes offline and disconnects.

@@ -18,8 +18,8 @@
 #include "reload_request.h"
 #include "tell.h"
 #include "zephlor_host/driver_module.h"
-#include "zephlor_line/shared_plugin.h"
 #include "zephlor_io/stop_request.h"
+#include "zephlor_line/shared_plugin.h"
 
 namespace {
 

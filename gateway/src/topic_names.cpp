@@ -1,5 +1,10 @@
 #include "topic_names.h"
 
+#include <sstream>
+#include <vector>
+
+#include "zephlor_text/help_rows.h"
+
 namespace zephlor::gateway {
 
 std::string topicLevelProblem(const std::string& level) {
@@ -27,22 +32,110 @@ std::string topicPrefixProblem(const std::string& prefix) {
   }
 }
 
-bool isReservedLineName(const std::string& name) { return name == "status" || name == "metrics"; }
-bool isReservedItemName(const std::string& name) { return name == "status"; }
+namespace {
 
-bool Topics::parseSet(const std::string& topic, std::string& line, std::string& item) const {
-  const std::string head = prefix + "/";
-  const std::string tail = "/set";
-  if (topic.size() <= head.size() + tail.size() || topic.compare(0, head.size(), head) != 0 ||
-      topic.compare(topic.size() - tail.size(), tail.size(), tail) != 0) {
-    return false;
+const TopicRow& rowOf(TopicKind kind) { return kTopicRows[static_cast<size_t>(kind)]; }
+
+// The levels of `text`, split at '/'.
+std::vector<std::string> levelsOf(const std::string& text) {
+  std::vector<std::string> levels;
+  size_t start = 0;
+  for (;;) {
+    const size_t end = text.find('/', start);
+    levels.push_back(text.substr(start, end - start));
+    if (end == std::string::npos) return levels;
+    start = end + 1;
   }
-  const std::string middle = topic.substr(head.size(), topic.size() - head.size() - tail.size());
-  const size_t slash = middle.find('/');
-  if (slash == std::string::npos || middle.find('/', slash + 1) != std::string::npos) return false;
-  line = middle.substr(0, slash);
-  item = middle.substr(slash + 1);
-  return !line.empty() && !item.empty();
+}
+
+// Whether `name` is a fixed level of some topic where another topic has `placeholder`.
+bool takenWhere(const char* placeholder, const std::string& name) {
+  for (const TopicRow& row : kTopicRows) {
+    const std::vector<std::string> levels = levelsOf(row.pattern);
+    for (const TopicRow& other : kTopicRows) {
+      const std::vector<std::string> others = levelsOf(other.pattern);
+      for (size_t i = 0; i < levels.size() && i < others.size(); ++i) {
+        if (others[i] == placeholder && levels[i] == name) return true;
+      }
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+bool isReservedLineName(const std::string& name) { return takenWhere("LINE", name); }
+bool isReservedItemName(const std::string& name) { return takenWhere("ITEM", name); }
+
+std::string Topics::topic(TopicKind kind, const std::string& line, const std::string& item) const {
+  std::string topic = prefix;
+  for (const std::string& level : levelsOf(rowOf(kind).pattern)) {
+    topic += "/" + (level == "LINE" ? line : level == "ITEM" ? item : level);
+  }
+  return topic;
+}
+
+bool Topics::parse(const std::string& topic, TopicKind kind, std::string& line,
+                   std::string& item) const {
+  const std::string head = prefix + "/";
+  if (topic.size() <= head.size() || topic.compare(0, head.size(), head) != 0) return false;
+  const std::vector<std::string> levels = levelsOf(topic.substr(head.size()));
+  const std::vector<std::string> pattern = levelsOf(rowOf(kind).pattern);
+  if (levels.size() != pattern.size()) return false;
+  for (size_t i = 0; i < levels.size(); ++i) {
+    if (pattern[i] == "LINE") {
+      line = levels[i];
+    } else if (pattern[i] == "ITEM") {
+      item = levels[i];
+    } else if (levels[i] != pattern[i]) {
+      return false;
+    }
+    if (levels[i].empty()) return false;
+  }
+  return true;
+}
+
+std::string topicsHelp() {
+  std::string help;
+  for (const TopicRow& row : kTopicRows) {
+    help += text::helpRow(std::string("PREFIX/") + row.pattern,
+                          std::string(row.carries) + (row.retained ? "; retained" : ""), 26);
+  }
+  return help;
+}
+
+std::string describeTopics(const GatewayConfig& config) {
+  const Topics topics{config.topicPrefix};
+  std::ostringstream text;
+  const auto told = [&](TopicKind kind, const std::string& line, const std::string& item,
+                        const std::string& carries) {
+    text << topics.topic(kind, line, item) << "  " << carries
+         << (kTopicRows[static_cast<size_t>(kind)].retained ? " (retained)" : "") << "\n";
+  };
+  told(TopicKind::kGatewayStatus, "", "", "online, or offline as the last will");
+  if (config.metricsEvery.count() != 0) {
+    told(TopicKind::kMetrics, "", "",
+         "metrics every " + std::to_string(config.metricsEvery.count()) + " ms");
+  }
+  for (const LineConfig& line : config.lines) {
+    told(TopicKind::kLineStatus, line.name, "", line.device + " up or down");
+    for (const ItemConfig& item : line.items) {
+      if (item.every.count() != 0) {
+        told(TopicKind::kItem, line.name, item.name,
+             item.item.describe() + ", every " + std::to_string(item.every.count()) + " ms, " +
+                 (item.publish == PublishMode::kEveryPoll
+                      ? std::string("every poll")
+                      : "on change or every " + std::to_string(item.heartbeat.count()) + " ms"));
+      } else {
+        text << topics.item(line.name, item.name) << "  " << item.item.describe() << "\n";
+      }
+      if (item.writable) {
+        told(TopicKind::kSet, line.name, item.name, "writes taken");
+        told(TopicKind::kSetResult, line.name, item.name, "their results");
+      }
+    }
+  }
+  return text.str();
 }
 
 }  // namespace zephlor::gateway

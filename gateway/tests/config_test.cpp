@@ -4,8 +4,11 @@
 
 #include <fstream>
 #include <iterator>
+#include <set>
 
 #include "config.h"
+#include "topic_names.h"
+#include "zephlor_facts/verdicts.h"
 
 namespace zephlor::gateway {
 namespace {
@@ -64,6 +67,36 @@ TEST(GatewayConfig, TheReadmeAndTheExampleFollowTheKeyRows) {
       << configKeysTable();
   const ConfigReading example = readConfig(fileText(ZEPHLOR_SOURCE_DIR "/examples/gateway.yaml"));
   EXPECT_TRUE(example.config) << example.problems.front().message;
+}
+
+// Every topic is made and read by its row, the README's topic table has a row for each, and the
+// README names every verdict a poll can publish as a quality.
+TEST(GatewayTopics, AreMadeReadAndToldFromTheirRows) {
+  const Topics topics{"site/a"};
+  const std::string readme = fileText(ZEPHLOR_SOURCE_DIR "/README.md");
+  for (const TopicRow& row : kTopicRows) {
+    std::string line;
+    std::string item;
+    const std::string topic = topics.topic(row.kind, "hall", "level");
+    EXPECT_TRUE(topics.parse(topic, row.kind, line, item)) << topic;
+    EXPECT_EQ(topic.find("/hall") != std::string::npos, line == "hall") << topic;
+    EXPECT_NE(readme.find("| `PREFIX/" + std::string(row.pattern) + "` |"), std::string::npos)
+        << row.pattern;
+  }
+  EXPECT_EQ(topics.setSubscription(), "site/a/+/+/set");
+  std::string line;
+  std::string item;
+  EXPECT_FALSE(topics.parseSet("site/a/hall/set", line, item));
+  EXPECT_FALSE(topics.parseSet("site/b/hall/level/set", line, item));
+  EXPECT_TRUE(isReservedLineName("metrics") && isReservedLineName("status"));
+  EXPECT_TRUE(isReservedItemName("status") && !isReservedItemName("metrics"));
+  // A poll never publishes these: it sends a request for every item, and writes none.
+  const std::set<std::string> neverPublished = {"good", "no-request", "stopped", "not-confirmed"};
+  for (const facts::VerdictRow& verdict : facts::kVerdicts) {
+    if (neverPublished.count(verdict.name) != 0) continue;
+    EXPECT_NE(readme.find(std::string("`") + verdict.name + "`"), std::string::npos)
+        << verdict.name;
+  }
 }
 
 struct Faulty {
