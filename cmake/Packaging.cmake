@@ -9,9 +9,21 @@ set(gateway_examples_full ${CMAKE_INSTALL_FULL_DATADIR}/doc/zephlor-gateway/exam
 install(FILES ${PROJECT_SOURCE_DIR}/examples/gateway.yaml DESTINATION ${gateway_examples})
 set(ZEPHLOR_SYSTEMD_UNIT_DIR lib/systemd/system CACHE PATH
     "Where the gateway's systemd unit is installed, relative to the prefix unless absolute")
-configure_file(${PROJECT_SOURCE_DIR}/packaging/zephlor-gateway@.service.in
-               ${CMAKE_BINARY_DIR}/zephlor-gateway@.service @ONLY)
-install(FILES ${CMAKE_BINARY_DIR}/zephlor-gateway@.service DESTINATION ${ZEPHLOR_SYSTEMD_UNIT_DIR})
+add_executable(lasting_exit_statuses ${PROJECT_SOURCE_DIR}/packaging/lasting_exit_statuses.cpp)
+target_link_libraries(lasting_exit_statuses PRIVATE zephlor_facts)
+zephlor_warnings(lasting_exit_statuses)
+set(unit ${CMAKE_BINARY_DIR}/zephlor-gateway@.service)
+add_custom_command(
+  OUTPUT ${unit}
+  COMMAND ${CMAKE_COMMAND} -DSTATUSES_PROGRAM=$<TARGET_FILE:lasting_exit_statuses>
+          -DTEMPLATE=${PROJECT_SOURCE_DIR}/packaging/zephlor-gateway@.service.in -DOUTPUT=${unit}
+          -DCMAKE_INSTALL_FULL_BINDIR=${CMAKE_INSTALL_FULL_BINDIR}
+          -P ${PROJECT_SOURCE_DIR}/packaging/configure_unit.cmake
+  DEPENDS lasting_exit_statuses ${PROJECT_SOURCE_DIR}/packaging/zephlor-gateway@.service.in
+          ${PROJECT_SOURCE_DIR}/packaging/configure_unit.cmake
+  COMMENT "The gateway's systemd unit")
+add_custom_target(gateway_unit ALL DEPENDS ${unit})
+install(FILES ${unit} DESTINATION ${ZEPHLOR_SYSTEMD_UNIT_DIR})
 
 # Man pages made from the tools' own --help (by help_to_man, built for this machine), so a page
 # never says other than the help; NAME, FILES and SEE ALSO come from a small file per tool.

@@ -20,4 +20,13 @@ std::string exitCodeHelp(Tool tool, const std::string& stops) {
   return help;
 }
 
+std::string lastingExitStatuses() {
+  std::string statuses;
+  for (const ExitCodeMeaning& meaning : kExitCodeMeanings) {
+    if (!meaning.lasting) continue;
+    statuses += (statuses.empty() ? "" : " ") + std::to_string(static_cast<int>(meaning.code));
+  }
+  return statuses;
+}
+
 }  // namespace zephlor::facts

@@ -35,6 +35,8 @@ struct ExitCodeMeaning {
   const char* zephlorctl;
   const char* simulator;
   const char* gateway;
+  // A cause that starting again does not mend, so the gateway's service is not restarted on it.
+  bool lasting = false;
 };
 
 // clang-format off
@@ -45,7 +47,7 @@ inline constexpr ExitCodeMeaning kExitCodeMeanings[] = {
     {kScriptExpectationUnmet, "a script line marked ! did not fail", nullptr, nullptr},
     {kUsage, "the command line or a script line is wrong (nothing was sent)",
      "the command line or the state file is wrong",
-     "the command line or the configuration is wrong (nothing connected)"},
+     "the command line or the configuration is wrong (nothing connected)", true},
     {kDriverUnavailable, "the driver plug-in cannot be loaded or lacks an entry point", nullptr,
      "the driver plug-in cannot be loaded or lacks an entry point"},
     {kDeviceNotFound, "the device does not exist", "the device does not exist", nullptr},
@@ -70,13 +72,17 @@ inline constexpr ExitCodeMeaning kExitCodeMeanings[] = {
      "be saved",
      "with --dry-run: standard output could not be written (a closed pipe)"},
     {kConfigUnreadable, nullptr, nullptr,
-     "the configuration, its password file or a TLS file cannot be read"},
+     "the configuration, its password file or a TLS file cannot be read", true},
     {kBrokerRefused, nullptr, nullptr,
      "the broker refused the connection (user name, password, client id or TLS)"},
     // The platform says what stops a tool (io::PlatformFacts::stops).
     {kStoppedBySignal, "stopped, whatever was under way", nullptr, nullptr},
 };
 // clang-format on
+
+// The gateway's exit statuses that restarting it does not mend, as systemd's
+// RestartPreventExitStatus= takes them: "2 13".
+std::string lastingExitStatuses();
 
 // The exit status section of a tool's --help; `stops` tells what a stop is on this platform.
 std::string exitCodeHelp(Tool tool, const std::string& stops);
