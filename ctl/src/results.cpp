@@ -11,6 +11,57 @@ bool isWhole(double number) {
   return std::trunc(number) == number && std::fabs(number) < 9007199254740992.0;
 }
 
+using Json = nlohmann::ordered_json;
+
+// Replacement of invalid UTF-8, so a garbled reply in a message cannot spoil the line.
+std::string dumped(const Json& json) {
+  return json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+Json jsonOf(const Value& value) {
+  if (!value.fields.empty()) {
+    Json object = Json::object();
+    for (const auto& [name, field] : value.fields) {
+      if (const double* number = std::get_if<double>(&field)) {
+        object[name] = isWhole(*number) ? Json(static_cast<long long>(*number)) : Json(*number);
+      } else {
+        object[name] = std::get<std::string>(field);
+      }
+    }
+    return object;
+  }
+  if (!value.number) return value.text;
+  if (isWhole(*value.number)) return static_cast<long long>(*value.number);
+  return *value.number;
+}
+
+// A JSON object's members in the order first given, a key given again keeping its place with
+// the later value: what an ordered object does, with each key found at once however many there
+// are, so a record of thousands of items costs in proportion to them.
+class JsonMembers {
+ public:
+  void set(const std::string& key, Json value) {
+    const auto [at, added] = places_.try_emplace(key, members_.size());
+    if (added) {
+      members_.emplace_back(key, std::move(value));
+    } else {
+      members_[at->second].second = std::move(value);
+    }
+  }
+  bool empty() const { return members_.empty(); }
+  std::string dump() const {
+    std::string text = "{";
+    for (const auto& [key, value] : members_) {
+      text += (text.size() == 1 ? "" : ",") + dumped(Json(key)) + ":" + dumped(value);
+    }
+    return text + "}";
+  }
+
+ private:
+  std::vector<std::pair<std::string, Json>> members_;
+  std::unordered_map<std::string, size_t> places_;
+};
+
 }  // namespace
 
 std::string csvField(const std::string& text) {
@@ -29,37 +80,28 @@ ExitCode Results::writeFailure(std::string& message) const {
   return kOutputFailed;
 }
 
+void Results::setColumns(std::vector<std::string> columns) {
+  columns_ = std::move(columns);
+  positions_.clear();
+  for (size_t i = 0; i < columns_.size(); ++i) positions_[columns_[i]].push_back(i);
+}
+
 void Results::record(const std::vector<Reading>& readings, const std::string& time) {
   if (format_ == Format::kJson) {
-    nlohmann::ordered_json line = {{"time", time}};
-    line["values"] = nlohmann::ordered_json::object();
-    line["errors"] = nlohmann::ordered_json::object();
+    JsonMembers values;
+    JsonMembers errors;
+    JsonMembers warnings;
     for (const Reading& reading : readings) {
-      if (!reading.warning.empty()) line["warnings"][reading.column] = reading.warning;
+      if (!reading.warning.empty()) warnings.set(reading.column, reading.warning);
       if (!reading.failure.empty()) {
-        line["errors"][reading.column] = reading.failure;
-      } else if (!reading.value.fields.empty()) {
-        nlohmann::ordered_json object = nlohmann::ordered_json::object();
-        for (const auto& [name, field] : reading.value.fields) {
-          if (const double* number = std::get_if<double>(&field)) {
-            object[name] = isWhole(*number)
-                               ? nlohmann::ordered_json(static_cast<long long>(*number))
-                               : nlohmann::ordered_json(*number);
-          } else {
-            object[name] = std::get<std::string>(field);
-          }
-        }
-        line["values"][reading.column] = object;
-      } else if (!reading.value.number) {
-        line["values"][reading.column] = reading.value.text;
-      } else if (isWhole(*reading.value.number)) {
-        line["values"][reading.column] = static_cast<long long>(*reading.value.number);
+        errors.set(reading.column, reading.failure);
       } else {
-        line["values"][reading.column] = *reading.value.number;
+        values.set(reading.column, jsonOf(reading.value));
       }
     }
-    // Replacement of invalid UTF-8, so a garbled reply in a message cannot spoil the line.
-    out_ << line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << std::endl;
+    out_ << "{\"time\":" << dumped(Json(time)) << ",\"values\":" << values.dump()
+         << ",\"errors\":" << errors.dump()
+         << (warnings.empty() ? "" : ",\"warnings\":" + warnings.dump()) << "}" << std::endl;
     return;
   }
   // A file appended to keeps the header it has.
@@ -70,19 +112,21 @@ void Results::record(const std::vector<Reading>& readings, const std::string& ti
     for (const std::string& column : columns_) out_ << "," << csvField(column);
     out_ << ",errors\r\n";
   }
+  // Each reading into its column, the n-th reading of a name into that name's n-th column.
+  std::vector<const std::string*> cells(columns_.size());
+  std::unordered_map<std::string, size_t> taken;
   std::string errors;
-  out_ << time;
-  for (const std::string& column : columns_) {
-    std::string cell;
-    for (const Reading& reading : readings) {
-      if (reading.column != column) continue;
-      cell = reading.value.text;
-      for (const std::string* note : {&reading.failure, &reading.warning}) {
-        if (!note->empty()) errors += (errors.empty() ? "" : "; ") + *note;
-      }
+  for (const Reading& reading : readings) {
+    const auto positions = positions_.find(reading.column);
+    size_t& next = taken[reading.column];
+    if (positions == positions_.end() || next >= positions->second.size()) continue;
+    cells[positions->second[next++]] = &reading.value.text;
+    for (const std::string* note : {&reading.failure, &reading.warning}) {
+      if (!note->empty()) errors += (errors.empty() ? "" : "; ") + *note;
     }
-    out_ << "," << csvField(cell);
   }
+  out_ << time;
+  for (const std::string* cell : cells) out_ << "," << (cell != nullptr ? csvField(*cell) : "");
   out_ << "," << csvField(errors) << "\r\n" << std::flush;
 }
 

@@ -7,6 +7,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -49,7 +50,7 @@ class Results {
 
   // The columns the records of this run may have, in order: the CSV header. Records fill those
   // they have and leave the others empty.
-  void setColumns(std::vector<std::string> columns) { columns_ = std::move(columns); }
+  void setColumns(std::vector<std::string> columns);
 
   // One record, stamped with `time` (when its sample began).
   void record(const std::vector<Reading>& readings, const std::string& time);
@@ -65,6 +66,8 @@ class Results {
   OutputFile* file_;
   bool quiet_;
   std::vector<std::string> columns_;
+  // Each column's positions, by name: an item named twice has a column for each reading.
+  std::unordered_map<std::string, std::vector<size_t>> positions_;
   bool headerWritten_ = false;
 };
 
