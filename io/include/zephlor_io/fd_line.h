@@ -32,9 +32,15 @@ class FdLine : public ByteLine {
   friend OpenResult openSerialDevice(const std::string& path, int baud);
   struct Restore;  // the settings a device opened by openSerialDevice gets back
 
+  // Learns once what the descriptors are, so that a transaction asks the system nothing more.
+  void learnDescriptors();
+
   int in_ = -1;
   int out_ = -1;
   bool owned_ = false;
+  bool inWaitsNot_ = false;    // reading `in_` never blocks: what waits is read away directly
+  bool inIsTerminal_ = false;  // `in_` is a terminal, whose input the system can flush
+  bool outWaitsNot_ = false;   // writing `out_` never blocks: a write is tried before any wait
   std::unique_ptr<Restore> restore_;
 };
 

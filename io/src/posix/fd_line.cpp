@@ -59,9 +59,16 @@ bool retry() { return errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK;
 
 FdLine::FdLine() = default;
 
-FdLine::FdLine(int fd) : in_(fd), out_(fd), owned_(true) {}
+FdLine::FdLine(int fd) : in_(fd), out_(fd), owned_(true) { learnDescriptors(); }
 
-FdLine::FdLine(int in, int out) : in_(in), out_(out) {}
+FdLine::FdLine(int in, int out) : in_(in), out_(out) { learnDescriptors(); }
+
+void FdLine::learnDescriptors() {
+  const auto nonBlocking = [](int fd) { return fd >= 0 && (fcntl(fd, F_GETFL) & O_NONBLOCK) != 0; };
+  inWaitsNot_ = nonBlocking(in_);
+  outWaitsNot_ = out_ == in_ ? inWaitsNot_ : nonBlocking(out_);
+  inIsTerminal_ = in_ >= 0 && isatty(in_) == 1;
+}
 
 FdLine::~FdLine() { close(); }
 
@@ -69,6 +76,9 @@ FdLine::FdLine(FdLine&& other) noexcept
     : in_(std::exchange(other.in_, -1)),
       out_(std::exchange(other.out_, -1)),
       owned_(other.owned_),
+      inWaitsNot_(other.inWaitsNot_),
+      inIsTerminal_(other.inIsTerminal_),
+      outWaitsNot_(other.outWaitsNot_),
       restore_(std::move(other.restore_)) {}
 
 FdLine& FdLine::operator=(FdLine&& other) noexcept {
@@ -77,6 +87,9 @@ FdLine& FdLine::operator=(FdLine&& other) noexcept {
     in_ = std::exchange(other.in_, -1);
     out_ = std::exchange(other.out_, -1);
     owned_ = other.owned_;
+    inWaitsNot_ = other.inWaitsNot_;
+    inIsTerminal_ = other.inIsTerminal_;
+    outWaitsNot_ = other.outWaitsNot_;
     restore_ = std::move(other.restore_);
   }
   return *this;
@@ -113,9 +126,8 @@ IoResult FdLine::writeAll(const char* data, size_t length, Deadline deadline) {
   IoResult result;
   // A line that takes the bytes at once (the usual case) needs no wait first; a blocking one
   // (standard output) is waited on, so the wait can be stopped.
-  const bool tryFirst = (fcntl(out_, F_GETFL) & O_NONBLOCK) != 0;
   while (result.count < length) {
-    if (tryFirst) {
+    if (outWaitsNot_) {
       const ssize_t written = write(out_, data + result.count, length - result.count);
       if (written > 0) {
         result.count += static_cast<size_t>(written);
@@ -159,13 +171,21 @@ IoResult FdLine::writeWhatFits(const char* data, size_t length) {
 }
 
 bool FdLine::discardInput() {
-  // Flushing a terminal is dear on a pseudo-terminal, and nothing to do when nothing waits.
-  int waiting = 0;
-  if (ioctl(in_, FIONREAD, &waiting) == 0 && waiting == 0) return true;
-  if (tcflush(in_, TCIFLUSH) == 0) return true;
-  // Not a terminal (a socket, a pipe): read away what is waiting, within bounds.
+  if (inIsTerminal_) {
+    // Flushing a terminal is dear on a pseudo-terminal, and nothing to do when nothing waits.
+    int waiting = 0;
+    if (ioctl(in_, FIONREAD, &waiting) == 0 && waiting == 0) return true;
+    if (tcflush(in_, TCIFLUSH) == 0) return true;
+  }
+  // A socket or a pipe: what is waiting is read away, within bounds; on a line that never
+  // blocks that is one read, which finds nothing in the usual case.
   return readAway([this](char* scratch, size_t size) {
-    return readSome(scratch, size, std::chrono::steady_clock::now());
+    if (!inWaitsNot_) return readSome(scratch, size, std::chrono::steady_clock::now());
+    IoResult result;
+    const ssize_t count = read(in_, scratch, size);
+    if (count > 0) result.count = static_cast<size_t>(count);
+    if (count < 0 && !retry()) result.status = IoStatus::kFailed;
+    return result;
   });
 }
 
