@@ -25,10 +25,11 @@ add_custom_command(
 add_custom_target(gateway_unit ALL DEPENDS ${unit})
 install(FILES ${unit} DESTINATION ${ZEPHLOR_SYSTEMD_UNIT_DIR})
 
-# Man pages made from the tools' own --help (by help_to_man, built for this machine), so a page
-# never says other than the help; NAME, FILES and SEE ALSO come from a small file per tool.
-add_executable(help_to_man ${PROJECT_SOURCE_DIR}/packaging/help_to_man.cpp)
-zephlor_warnings(help_to_man)
+# Man pages made from the tools' own --help by help2man, so a page never says other than the
+# help: help_for_man.py puts the help's headings the way help2man reads sections. NAME, FILES and
+# SEE ALSO come from a small include file per tool.
+find_program(HELP2MAN help2man REQUIRED)
+find_package(Python3 COMPONENTS Interpreter REQUIRED)
 set(man_pages)
 foreach(tool zephlorctl zephlor-sim zephlor-gateway)
   set(page ${CMAKE_BINARY_DIR}/man/${tool}.1)
@@ -36,10 +37,11 @@ foreach(tool zephlorctl zephlor-sim zephlor-gateway)
                  @ONLY)
   add_custom_command(
     OUTPUT ${page}.gz
-    COMMAND help_to_man $<TARGET_FILE:${tool}> ${PROJECT_VERSION} ${CMAKE_BINARY_DIR}/man/${tool}.man
-            > ${page}
+    COMMAND ${HELP2MAN} --no-info --include ${CMAKE_BINARY_DIR}/man/${tool}.man --output ${page}
+            "${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/packaging/help_for_man.py $<TARGET_FILE:${tool}>"
     COMMAND gzip -9nf ${page}
-    DEPENDS help_to_man ${tool} ${CMAKE_BINARY_DIR}/man/${tool}.man
+    DEPENDS ${tool} ${CMAKE_BINARY_DIR}/man/${tool}.man
+            ${PROJECT_SOURCE_DIR}/packaging/help_for_man.py
     COMMENT "Man page of ${tool}")
   list(APPEND man_pages ${page}.gz)
 endforeach()

@@ -104,14 +104,15 @@ expect "the unit runs the installed gateway" "ExecStart=/usr/local/bin/zephlor-g
   cat "$prefix/lib/systemd/system/zephlor-gateway@.service"
 expect "the unit reloads it with SIGHUP" 'ExecReload=/bin/kill -HUP $MAINPID' \
   cat "$prefix/lib/systemd/system/zephlor-gateway@.service"
-# The man pages: no groff warning, and the sections a man page has, each once, in order.
+# The man pages: no groff warning, and the sections a man page has, each once, in the order of
+# man-pages(7) (the tool's own sections after OPTIONS).
 for page_sections in \
-  "zephlorctl:NAME SYNOPSIS DESCRIPTION COMMANDS ITEMS OPTIONS ENVIRONMENT EXIT STATUS EXAMPLES FILES SEE ALSO" \
+  "zephlorctl:NAME SYNOPSIS DESCRIPTION OPTIONS COMMANDS ITEMS EXIT STATUS ENVIRONMENT FILES EXAMPLES SEE ALSO" \
   "zephlor-sim:NAME SYNOPSIS DESCRIPTION OPTIONS EXIT STATUS SEE ALSO" \
-  "zephlor-gateway:NAME SYNOPSIS DESCRIPTION OPTIONS CONFIGURATION TOPICS EXIT STATUS EXAMPLES FILES SEE ALSO"; do
+  "zephlor-gateway:NAME SYNOPSIS DESCRIPTION OPTIONS CONFIGURATION TOPICS EXIT STATUS FILES EXAMPLES SEE ALSO"; do
   page=${page_sections%%:*} file=$prefix/share/man/man1/${page_sections%%:*}.1.gz
   rendered=$(zcat "$file" | groff -man -Tutf8 -ww 2>&1 >/dev/null
-             zcat "$file" | sed -n 's/^\.SH //p' | tr '\n' ' ')
+             zcat "$file" | sed -n 's/^\.SH //p' | tr -d '"' | tr '\n' ' ')
   [[ $rendered == "${page_sections#*:} " ]] && pass || fail "man page $page: $rendered"
 done
 expect "FILES names the plug-in's real path" ".I /usr/local/lib/zephlor/osterfell.so" \

@@ -16,7 +16,7 @@ std::string itemCatalogueHelp() {
   for (const ItemKindInfo& info : kItemCatalogue) {
     std::string usage = info.name;
     for (int i = 0; i < info.addressCount; ++i) usage += std::string(" ") + "ABCD"[i];
-    help += text::helpRow(usage, info.note, 28);
+    help += text::helpRow(usage, *info.note != '\0' ? info.note : "read and written", 28);
   }
   return help;
 }
