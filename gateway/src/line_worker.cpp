@@ -6,7 +6,6 @@
 
 #include "tell.h"
 #include "zephlor_io/stop_request.h"
-#include "zephlor_text/timestamp.h"
 
 namespace zephlor::gateway {
 namespace {
@@ -215,18 +214,6 @@ void LineWorker::lineDown(const std::string& reason) {
   }
 }
 
-void LineWorker::publishStatus(bool up, const std::string& reason) {
-  {
-    const std::lock_guard<std::mutex> hold(mutex_);
-    figures_.up = up;
-  }
-  statusPublished_ = true;
-  tell("line " + config_.name + (up ? " up: " : " down: ") + reason);
-  sink_.publish(topics_.lineStatus(config_.name),
-                lineStatusPayload(up, reason, text::timestampNow()), true,
-                MessageSink::Keep::kLatest);
-}
-
 // Every attempt counts in the figures; the line is up once one completed. A line that opened but
 // on which nothing answers yet (a silent controller behind a device server) says so once, so its
 // status never stays unknown.
@@ -266,38 +253,6 @@ void LineWorker::poll(ItemState& item) {
   }
   if (reading.completed()) item.value = valueOf(reading);
   sample(item, reading.row().name);
-}
-
-void LineWorker::markOverdue(Clock::time_point now) {
-  for (ItemState& item : items_) {
-    const auto every = item.config->every;
-    if (every.count() == 0 || item.publishedQuality == kOverdueQuality) continue;
-    if (now - item.polled > kOverduePeriods * every + config_.timeout) {
-      sample(item, kOverdueQuality);
-    }
-  }
-}
-
-void LineWorker::sample(ItemState& item, const std::string& quality) {
-  const Clock::time_point now = Clock::now();
-  const bool publish = item.config->publish == PublishMode::kEveryPoll || !item.everPublished ||
-                       item.value != item.publishedValue || quality != item.publishedQuality ||
-                       now - item.publishedAt >= item.config->heartbeat;
-  if (!publish) return;
-  sink_.publish(topics_.item(config_.name, item.config->name),
-                valuePayload(item.value, text::timestampNow(), quality), true,
-                MessageSink::Keep::kLatest);
-  item.everPublished = true;
-  item.publishedValue = item.value;
-  item.publishedQuality = quality;
-  item.publishedAt = now;
-}
-
-void LineWorker::answer(const WriteRequest& request, std::optional<int64_t> sent, bool confirmed,
-                        const std::string& error) {
-  sink_.publish(topics_.setResult(config_.name, items_[request.item].config->name),
-                setResultPayload(request.id, sent, confirmed, error), false,
-                MessageSink::Keep::kEach);
 }
 
 void LineWorker::write(const WriteRequest& request) {

@@ -71,6 +71,8 @@ std::string comPortCommand(unsigned char command, const std::string& value);
 
 // A 32-bit number in network order, as SET-BAUDRATE carries it.
 std::string bigEndian32(uint32_t value);
+// The number that four bytes of a COM-PORT-OPTION command carry, most significant first.
+uint32_t fromBigEndian(const std::string& bytes);
 
 }  // namespace telnet
 

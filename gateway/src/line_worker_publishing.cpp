@@ -1,0 +1,53 @@
+// What a line worker publishes: its line's status, its items' samples (on change, every poll or
+// at the heartbeat, overdue when the line cannot keep up) and the results of writes.
+#include "line_worker.h"
+#include "tell.h"
+#include "zephlor_text/timestamp.h"
+
+namespace zephlor::gateway {
+
+void LineWorker::publishStatus(bool up, const std::string& reason) {
+  {
+    const std::lock_guard<std::mutex> hold(mutex_);
+    figures_.up = up;
+  }
+  statusPublished_ = true;
+  tell("line " + config_.name + (up ? " up: " : " down: ") + reason);
+  sink_.publish(topics_.lineStatus(config_.name),
+                lineStatusPayload(up, reason, text::timestampNow()), true,
+                MessageSink::Keep::kLatest);
+}
+
+void LineWorker::markOverdue(Clock::time_point now) {
+  for (ItemState& item : items_) {
+    const auto every = item.config->every;
+    if (every.count() == 0 || item.publishedQuality == kOverdueQuality) continue;
+    if (now - item.polled > kOverduePeriods * every + config_.timeout) {
+      sample(item, kOverdueQuality);
+    }
+  }
+}
+
+void LineWorker::sample(ItemState& item, const std::string& quality) {
+  const Clock::time_point now = Clock::now();
+  const bool publish = item.config->publish == PublishMode::kEveryPoll || !item.everPublished ||
+                       item.value != item.publishedValue || quality != item.publishedQuality ||
+                       now - item.publishedAt >= item.config->heartbeat;
+  if (!publish) return;
+  sink_.publish(topics_.item(config_.name, item.config->name),
+                valuePayload(item.value, text::timestampNow(), quality), true,
+                MessageSink::Keep::kLatest);
+  item.everPublished = true;
+  item.publishedValue = item.value;
+  item.publishedQuality = quality;
+  item.publishedAt = now;
+}
+
+void LineWorker::answer(const WriteRequest& request, std::optional<int64_t> sent, bool confirmed,
+                        const std::string& error) {
+  sink_.publish(topics_.setResult(config_.name, items_[request.item].config->name),
+                setResultPayload(request.id, sent, confirmed, error), false,
+                MessageSink::Keep::kEach);
+}
+
+}  // namespace zephlor::gateway
