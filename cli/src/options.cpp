@@ -35,21 +35,13 @@ std::string unknownOption(const std::string& name, const std::vector<OptionSpec>
 
 }  // namespace
 
-std::string filledIn(const std::string& words, const HelpFacts& facts) {
-  return text::filledIn(words, [&](std::string_view name) -> std::optional<std::string> {
-    const auto fact = facts.find(std::string(name));
-    if (fact == facts.end()) return std::nullopt;
-    return fact->second;
-  });
-}
-
 std::string optionHelp(const OptionSpec& option, size_t column, const HelpFacts& facts,
                        const std::string& more) {
   std::string label = option.shortName != nullptr ? std::string(option.shortName) + ", " : "";
   label += option.name;
   if (option.usage != nullptr) label += std::string(" ") + option.usage;
-  return text::helpRow(label, filledIn(option.help != nullptr ? option.help : "", facts) + more,
-                       column);
+  return text::helpRow(
+      label, text::filledIn(option.help != nullptr ? option.help : "", facts) + more, column);
 }
 
 std::string closestOption(const std::string& name, const std::vector<OptionSpec>& definitions) {

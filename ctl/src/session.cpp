@@ -43,8 +43,9 @@ Outcome Session::open(const ConnectionOptions& options) {
     trace_ = std::make_unique<LineTrace>();
     line_->setTrace(trace_.get());
     line_->onRetry([this](const Item& item, const line::Reading& failed, int attempt) {
-      std::cerr << "zephlorctl: " << reported(item, failed).message << "; attempt " << attempt
-                << " of " << line_->settings().retries + 1 << std::endl;
+      std::cerr << "zephlorctl: "
+                << reportedOutcome(item, failed, line_->settings().rules.timeout).message
+                << "; attempt " << attempt << " of " << line_->settings().retries + 1 << std::endl;
     });
   }
   return {};
@@ -52,16 +53,19 @@ Outcome Session::open(const ConnectionOptions& options) {
 
 Outcome Session::reopen() { return opening(line_->open()); }
 
-Outcome Session::read(const Item& item) { return reported(item, line_->read(item)); }
-
-Outcome Session::write(const Item& item, const RSDATA& record) {
-  return reported(item, line_->write(item, record));
+Outcome Session::read(const Item& item) {
+  return reportedOutcome(item, line_->read(item), line_->settings().rules.timeout);
 }
 
-Outcome Session::reported(const Item& item, const line::Reading& reading) const {
+Outcome Session::write(const Item& item, const RSDATA& record) {
+  return reportedOutcome(item, line_->write(item, record), line_->settings().rules.timeout);
+}
+
+Outcome reportedOutcome(const Item& item, const line::Reading& reading,
+                        std::chrono::milliseconds timeout) {
   const facts::VerdictRow& verdict = reading.row();
   Outcome outcome{verdict.exitCode == kStoppedBySignal ? stoppedExitCode() : verdict.exitCode};
-  outcome.reason = line::explain(reading, line_->settings().rules.timeout);
+  outcome.reason = line::explain(reading, timeout);
   const std::string what = item.describe() + ": ";
   if (!outcome.reason.empty()) outcome.message = what + outcome.reason;
   if (!reading.warning.empty()) outcome.warning = what + reading.warning + " (--lenient)";

@@ -30,6 +30,11 @@ struct Outcome {
 // SIGTERM.
 ExitCode stoppedExitCode();
 
+// What zephlorctl reports of `reading` for `item`: the verdict's exit status and its sentence,
+// with the item in front, and what --lenient let through.
+Outcome reportedOutcome(const Item& item, const line::Reading& reading,
+                        std::chrono::milliseconds timeout);
+
 class Session {
  public:
   Session();
@@ -56,8 +61,6 @@ class Session {
   sim::FaultInjector* simulatorFaults() { return line_ ? line_->simulatorFaults() : nullptr; }
 
  private:
-  Outcome reported(const Item& item, const line::Reading& reading) const;
-
   host::DriverModule driver_;
   std::unique_ptr<line::LineSession> line_;
   std::unique_ptr<host::TraceSink> trace_;

@@ -1,13 +1,38 @@
-// CSV records: each reading in its own column, whatever the order and however often an item is
-// named, and the cells of readings a record lacks left empty.
+// How zephlorctl reports readings: every verdict by its row of the verdict table, and CSV records
+// with each reading in its own column, whatever the order and however often an item is named.
 #include <gtest/gtest.h>
 
 #include <sstream>
 
 #include "results.h"
+#include "session.h"
 
 namespace zephlor::ctl {
 namespace {
+
+TEST(Outcomes, EveryVerdictIsReportedByItsRow) {
+  std::string error;
+  size_t at = 0;
+  const Item item = *parseItem({"led", "1", "2", "3"}, at, error);
+  for (const facts::VerdictRow& row : facts::kVerdicts) {
+    SCOPED_TRACE(row.name);
+    line::Reading reading;
+    reading.verdict = row.outcome;
+    reading.request = "VLS# 1 2 3\r\n";
+    reading.detail = "the device server hung up";
+    const Outcome outcome = reportedOutcome(item, reading, std::chrono::milliseconds(1000));
+    if (row.exitCode == kStoppedBySignal) {
+      EXPECT_GE(outcome.code, kStoppedBySignal);
+    } else {
+      EXPECT_EQ(outcome.code, row.exitCode);
+    }
+    EXPECT_EQ(outcome.reason, line::explain(reading, std::chrono::milliseconds(1000)));
+    EXPECT_EQ(outcome.message.empty(), row.outcome == facts::TransactionOutcome::kCompleted);
+    if (!outcome.message.empty()) {
+      EXPECT_EQ(outcome.message, "led 1 2 3: " + outcome.reason);
+    }
+  }
+}
 
 TEST(CsvRecords, PutEachReadingInItsOwnColumn) {
   std::ostringstream out;

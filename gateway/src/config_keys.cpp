@@ -199,12 +199,9 @@ std::vector<KeyFacts> factsOf(const KeyRows<Draft>& rows) {
 }  // namespace
 
 std::string keyText(const char* words, const KeyFacts& facts) {
-  return text::filledIn(words, [&](std::string_view gap) -> std::optional<std::string> {
-    if (gap == "low") return std::to_string(facts.low);
-    if (gap == "high") return std::to_string(facts.high);
-    if (gap == "bauds") return io::supportedBauds();
-    return std::nullopt;
-  });
+  return text::filledIn(words, {{"low", std::to_string(facts.low)},
+                                {"high", std::to_string(facts.high)},
+                                {"bauds", io::supportedBauds()}});
 }
 
 const KeyRows<TopDraft>& topKeys() { return kTopKeys; }

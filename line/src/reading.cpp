@@ -10,23 +10,19 @@
 namespace zephlor::line {
 namespace {
 
-// The value of the field named `name` in a verdict's sentence.
-std::optional<std::string> field(std::string_view name, const Reading& reading,
-                                 std::chrono::milliseconds timeout) {
+// What fills the gaps of a verdict's sentence.
+text::Gaps fieldsOf(const Reading& reading, std::chrono::milliseconds timeout) {
   using text::quotedBytes;
-  if (name == "request") return quotedBytes(reading.request);
-  if (name == "reply") return quotedBytes(reading.reply);
-  if (name == "head") return quotedBytes(reading.reply.substr(0, 32));
-  if (name == "length") return std::to_string(reading.reply.size());
-  if (name == "capacity") return std::to_string(host::kReplyCapacity);
-  if (name == "timeout") return std::to_string(timeout.count()) + " ms";
-  if (name == "time") return text::formatMilliseconds(reading.replyTime);
-  if (name == "error") return reading.detail;
-  if (name == "after") {
-    return reading.reply.empty() ? ", no reply had arrived"
-                                 : ", after " + quotedBytes(reading.reply);
-  }
-  return std::nullopt;
+  return {{"request", quotedBytes(reading.request)},
+          {"reply", quotedBytes(reading.reply)},
+          {"head", quotedBytes(reading.reply.substr(0, 32))},
+          {"length", std::to_string(reading.reply.size())},
+          {"capacity", std::to_string(host::kReplyCapacity)},
+          {"timeout", std::to_string(timeout.count()) + " ms"},
+          {"time", text::formatMilliseconds(reading.replyTime)},
+          {"error", reading.detail},
+          {"after", reading.reply.empty() ? ", no reply had arrived"
+                                          : ", after " + quotedBytes(reading.reply)}};
 }
 
 }  // namespace
@@ -70,8 +66,8 @@ Reading readingOf(const host::TransactionResult& result, const facts::ItemKindIn
 }
 
 std::string explain(const Reading& reading, std::chrono::milliseconds timeout) {
-  return text::filledIn(reading.row().sentence,
-                        [&](std::string_view name) { return field(name, reading, timeout); });
+  const std::string_view sentence = reading.row().sentence;
+  return sentence.empty() ? "" : text::filledIn(sentence, fieldsOf(reading, timeout));
 }
 
 }  // namespace zephlor::line

@@ -219,7 +219,8 @@ bool parseSimOptions(const std::vector<std::string>& arguments, SimOptions& opti
   cli::ParsedOptions parsed;
   if (!cli::parseOptions(arguments, definitions, false, parsed, error)) return false;
   std::set<std::string> given;
-  for (const auto& [name, values] : parsed.given) {
+  for (const auto& [option, values] : parsed.given) {
+    const std::string& name = option;  // a lambda may not capture a structured binding
     given.insert(name);
     const auto row = std::find_if(std::begin(kOptions), std::end(kOptions),
                                   [&](const OptionRow& r) { return name == r.definition.name; });

@@ -2,8 +2,7 @@
 
 namespace zephlor::text {
 
-std::string filledIn(std::string_view words,
-                     const std::function<std::optional<std::string>(std::string_view)>& fact) {
+std::string filledIn(std::string_view words, const Gaps& gaps) {
   std::string filled;
   for (size_t at = 0; at < words.size();) {
     const size_t open = words.find('{', at);
@@ -13,8 +12,8 @@ std::string filledIn(std::string_view words,
       break;
     }
     filled += words.substr(at, open - at);
-    const std::optional<std::string> known = fact(words.substr(open + 1, close - open - 1));
-    filled += known ? *known : std::string(words.substr(open, close + 1 - open));
+    const auto gap = gaps.find(words.substr(open + 1, close - open - 1));
+    filled += gap != gaps.end() ? gap->second : std::string(words.substr(open, close + 1 - open));
     at = close + 1;
   }
   return filled;

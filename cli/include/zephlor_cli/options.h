@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "zephlor_text/filled_in.h"
+
 namespace zephlor::cli {
 
 struct OptionSpec {
@@ -23,10 +25,7 @@ struct OptionSpec {
 };
 
 // The facts a tool fills into its options' words, by name.
-using HelpFacts = std::map<std::string, std::string>;
-
-// The words with each {NAME} replaced by `facts`' text for NAME.
-std::string filledIn(const std::string& words, const HelpFacts& facts);
+using HelpFacts = text::Gaps;
 
 // An option's row of --help: "-d, --device PATH", then its words from `column` on, wrapped, with
 // `more` (such as its default) after them.

@@ -2,16 +2,16 @@
 // sentence once, and what fills each gap comes from the case at hand.
 #pragma once
 
-#include <functional>
-#include <optional>
+#include <map>
 #include <string>
 #include <string_view>
 
 namespace zephlor::text {
 
-// `words` with each {NAME} replaced by what `fact` gives for NAME; a gap it has nothing for is
+using Gaps = std::map<std::string, std::string, std::less<>>;
+
+// `words` with each {NAME} replaced by what `gaps` holds for NAME; a gap it has nothing for is
 // left as it stands.
-std::string filledIn(std::string_view words,
-                     const std::function<std::optional<std::string>(std::string_view)>& fact);
+std::string filledIn(std::string_view words, const Gaps& gaps);
 
 }  // namespace zephlor::text
