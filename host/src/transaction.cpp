@@ -1,5 +1,7 @@
 #include "zephlor_host/transaction.h"
 
+#include <algorithm>
+
 #include "osterfell/host_codes.h"
 #include "zephlor_host/reply_line.h"
 
@@ -17,11 +19,9 @@ TransactionOutcome outcomeOf(ReplyFault fault) {
                                          : TransactionOutcome::kNotANumber;
 }
 
-}  // namespace
-
-TransactionResult runTransaction(const DriverEntryPoints& driver, IA& item, int addressCount,
-                                 RSDATA* records, LineTransport& transport,
-                                 const TransactionRules& rules, TraceSink* trace) {
+TransactionResult transactionSteps(const DriverEntryPoints& driver, IA& item, int addressCount,
+                                   RSDATA* records, LineTransport& transport,
+                                   const TransactionRules& rules, TraceSink* trace) {
   TransactionResult result;
   const bool isWrite = records[0].direction != 0;
   char request[64] = {};
@@ -119,6 +119,18 @@ TransactionResult runTransaction(const DriverEntryPoints& driver, IA& item, int 
   } else if (!isWrite && result.parseCode == kParseCodeRefused) {
     result.outcome = TransactionOutcome::kNotParsed;
   }
+  return result;
+}
+
+}  // namespace
+
+TransactionResult runTransaction(const DriverEntryPoints& driver, IA& item, int addressCount,
+                                 RSDATA* records, LineTransport& transport,
+                                 const TransactionRules& rules, TraceSink* trace) {
+  TransactionResult result =
+      transactionSteps(driver, item, addressCount, records, transport, rules, trace);
+  const bool firmware = item.fields.kind == static_cast<unsigned char>(ItemKind::Firmware);
+  std::copy(records, records + (firmware ? kFirmwareRecords : 1), result.records);
   return result;
 }
 

@@ -46,7 +46,7 @@ std::string LineSession::openedAs() const {
 }
 
 Reading LineSession::read(const host::Item& item) {
-  RSDATA records[5] = {};  // a firmware read fills five
+  RSDATA records[host::kFirmwareRecords] = {};
   return transact(item, records);
 }
 
@@ -60,7 +60,7 @@ Reading LineSession::transact(const host::Item& item, RSDATA* records) {
   for (int attempt = 1;; ++attempt) {
     const host::TransactionResult result = host::runTransaction(
         driver_, address, item.kind->addressCount, records, *transport_, settings_.rules, trace_);
-    Reading reading = readingOf(result, *item.kind, records);
+    Reading reading = readingOf(result, *item.kind);
     reading.attempts = attempt;
     if (!reading.row().retried || attempt > settings_.retries || io::stopRequested()) {
       return reading;

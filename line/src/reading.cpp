@@ -41,8 +41,8 @@ std::string calendarDateOf(const FirmwareParts& parts) {
   return date;
 }
 
-Reading readingOf(const host::TransactionResult& result, const facts::ItemKindInfo& kind,
-                  const RSDATA* records) {
+Reading readingOf(const host::TransactionResult& result, const facts::ItemKindInfo& kind) {
+  const RSDATA* records = result.records;
   Reading reading;
   reading.verdict = result.outcome;
   reading.sentValue = result.sentValue;
@@ -67,7 +67,9 @@ Reading readingOf(const host::TransactionResult& result, const facts::ItemKindIn
 
 std::string explain(const Reading& reading, std::chrono::milliseconds timeout) {
   const std::string_view sentence = reading.row().sentence;
-  return sentence.empty() ? "" : text::filledIn(sentence, fieldsOf(reading, timeout));
+  if (sentence.empty()) return "";
+  const text::Gaps gaps = fieldsOf(reading, timeout);
+  return text::filledIn(sentence, gaps);
 }
 
 }  // namespace zephlor::line

@@ -59,16 +59,15 @@ TEST(Verdicts, ASentenceIsFilledFromTheReading) {
 
 TEST(Verdicts, AFirmwareReadIsTakenApartAndAWriteYieldsNoValue) {
   host::TransactionResult result;
-  RSDATA records[5] = {};
   const float parts[5] = {2, 10, 22, 11, 33};
-  for (int i = 0; i < 5; ++i) records[i].value = parts[i];
-  const Reading firmware = readingOf(result, facts::itemKindInfo(ItemKind::Firmware), records);
+  for (int i = 0; i < 5; ++i) result.records[i].value = parts[i];
+  const Reading firmware = readingOf(result, facts::itemKindInfo(ItemKind::Firmware));
   ASSERT_TRUE(firmware.firmware.has_value());
   EXPECT_EQ(versionOf(*firmware.firmware), "2.10");
   EXPECT_EQ(calendarDateOf(*firmware.firmware), "2033-11-22");
 
-  records[0].direction = 1;
-  const Reading written = readingOf(result, facts::itemKindInfo(ItemKind::Switch), records);
+  result.records[0].direction = 1;
+  const Reading written = readingOf(result, facts::itemKindInfo(ItemKind::Switch));
   EXPECT_FALSE(written.firmware.has_value());
   EXPECT_EQ(written.value, 0.0f);
 }

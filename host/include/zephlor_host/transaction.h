@@ -32,6 +32,9 @@ class TraceSink {
   virtual void received(const std::string& bytes, bool lineComplete) = 0;
 };
 
+// The records a firmware read fills; every other transaction has one.
+constexpr int kFirmwareRecords = 5;
+
 struct TransactionResult {
   TransactionOutcome outcome = TransactionOutcome::kCompleted;
   std::string request;               // the line sent, empty when none was built
@@ -40,6 +43,7 @@ struct TransactionResult {
   int checkResult = -1;              // Check_xxx's result, -1 when it was not called
   int parseCode = 0;
   int recordCount = 0;
+  RSDATA records[kFirmwareRecords] = {};  // the caller's records as the transaction left them
   std::string error;    // why, for kSendFailed, kReceiveFailed, kOtherItem and kNotANumber
   std::string warning;  // what a lenient transaction let through, empty when nothing
   std::chrono::microseconds replyTime{0};  // from the end of sending to the end of receiving

@@ -47,9 +47,8 @@ struct Reading {
   const facts::VerdictRow& row() const { return facts::verdictRow(verdict); }
 };
 
-// Reads `result` and, for a completed read of `kind`, its `records`.
-Reading readingOf(const host::TransactionResult& result, const facts::ItemKindInfo& kind,
-                  const RSDATA* records);
+// Reads `result`, for a completed read of `kind` its records too.
+Reading readingOf(const host::TransactionResult& result, const facts::ItemKindInfo& kind);
 
 // The verdict's sentence for a person, its fields filled in from `reading`; empty for a success.
 std::string explain(const Reading& reading, std::chrono::milliseconds timeout);
