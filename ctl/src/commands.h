@@ -9,8 +9,8 @@
 
 #include "items.h"
 #include "session.h"
-#include "zephlor_sim/fault_injector.h"
 #include "zephlor_facts/exit_codes.h"
+#include "zephlor_sim/fault_injector.h"
 
 namespace zephlor::ctl {
 

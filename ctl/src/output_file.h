@@ -9,8 +9,8 @@
 #include <streambuf>
 #include <string>
 
-#include "zephlor_io/kept_files.h"
 #include "zephlor_facts/exit_codes.h"
+#include "zephlor_io/kept_files.h"
 
 namespace zephlor::ctl {
 

@@ -13,8 +13,8 @@
 #include <thread>
 
 #include "child_process.h"
-#include "zephlor_io/fd_line.h"
 #include "zephlor_facts/exit_codes.h"
+#include "zephlor_io/fd_line.h"
 
 namespace zephlor::testing {
 namespace {

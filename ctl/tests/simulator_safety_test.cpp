@@ -11,8 +11,8 @@
 #include <fstream>
 
 #include "child_process.h"
-#include "zephlor_io/fd_line.h"
 #include "zephlor_facts/exit_codes.h"
+#include "zephlor_io/fd_line.h"
 
 namespace zephlor::testing {
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "sim_options.h"
-#include "zephlor_sim/serve_lines.h"
 #include "zephlor_facts/exit_codes.h"
+#include "zephlor_sim/serve_lines.h"
 
 namespace zephlor::sim {
 

@@ -16,9 +16,9 @@
 #include <string>
 #include <thread>
 
+#include "zephlor_facts/exit_codes.h"
 #include "zephlor_io/kept_files.h"
 #include "zephlor_sim/controller_model.h"
-#include "zephlor_facts/exit_codes.h"
 
 namespace zephlor::sim {
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "zephlor_host/line_transport.h"
 #include "zephlor_facts/exit_codes.h"
+#include "zephlor_host/line_transport.h"
 
 namespace zephlor::io {
 
