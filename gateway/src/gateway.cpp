@@ -107,9 +107,10 @@ void Gateway::onSet(const std::string& topic, const std::string& payload, bool r
       firstTime = retainedTold_.insert(topic).second;
     }
     if (firstTime) {
-      tell("a retained message on " + topic +
-           " was not carried out; publish writes without the retain flag, and clear it with an "
-           "empty retained message");
+      tell(Priority::kError,
+           "a retained message on " + topic +
+               " was not carried out; publish writes without the retain flag, and clear it with an "
+               "empty retained message");
     }
     return refuse(topic, request.id,
                   "retained messages are not carried out: the broker would hand this one to the "

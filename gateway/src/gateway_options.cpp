@@ -23,6 +23,10 @@ const std::vector<cli::OptionSpec> kOptions = {
      "under zephlor/sim"},
     {"--driver", nullptr, "the plug-in's path", false, "PATH",
      "the driver plug-in (default: {plugin} beside the program, or where it is installed)"},
+    {"--log-level", nullptr, "a level", false, "LEVEL",
+     "the least priority told on standard error: {levels} (default info); under the journal each "
+     "line carries its priority: error for refusals, warning for a line or the broker lost, "
+     "info for connected and up"},
     {"--version", "-V", nullptr, false, nullptr, "the gateway's version"},
     {"--help", "-h", nullptr, false, nullptr, "this text"},
 };
@@ -31,7 +35,8 @@ const std::vector<cli::OptionSpec> kOptions = {
 std::string optionsHelp() {
   std::string help;
   for (const cli::OptionSpec& option : kOptions) {
-    help += cli::optionHelp(option, 22, {{"plugin", host::pluginFileName()}});
+    help += cli::optionHelp(option, 22,
+                            {{"plugin", host::pluginFileName()}, {"levels", priorityNames()}});
   }
   return help;
 }
@@ -48,6 +53,11 @@ bool parseGatewayOptions(const std::vector<std::string>& arguments, GatewayOptio
   options.help = parsed.has("--help");
   options.version = parsed.has("--version");
   if (parsed.has("--driver")) options.driverPath = parsed.value("--driver");
+  if (parsed.has("--log-level") && !priorityNamed(parsed.value("--log-level"), options.logLevel)) {
+    error =
+        "--log-level takes " + priorityNames() + ", not \"" + parsed.value("--log-level") + "\"";
+    return false;
+  }
   if (options.help || options.version) return true;
   if (parsed.words.size() > 1) {
     error = "one configuration file at most, not " + std::to_string(parsed.words.size());

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "tell.h"
+
 namespace zephlor::gateway {
 
 struct GatewayOptions {
@@ -11,7 +13,8 @@ struct GatewayOptions {
   bool check = false;
   bool dryRun = false;
   bool simulate = false;
-  std::string driverPath;  // empty for the default
+  std::string driverPath;               // empty for the default
+  Priority logLevel = Priority::kInfo;  // the least priority told
   bool help = false;
   bool version = false;
 };

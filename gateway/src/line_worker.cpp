@@ -155,7 +155,7 @@ void LineWorker::finish() {
     answer(request, std::nullopt, false, "not sent: " + reason);
   }
   up_ = false;
-  publishStatus(false, reason);
+  publishStatus(false, reason, Priority::kNotice);  // a stop asked for
   session_.close();
 }
 
@@ -186,7 +186,7 @@ void LineWorker::lineUp() {
   if (up_) return;
   up_ = true;
   failedOpens_ = 0;
-  publishStatus(true, openedAs_);
+  publishStatus(true, openedAs_, Priority::kInfo);
 }
 
 void LineWorker::lineDown(const std::string& reason) {
@@ -203,12 +203,12 @@ void LineWorker::lineDown(const std::string& reason) {
   // failed attempts, not at every one.
   if (!wasUp && statusPublished_) {
     if (isPowerOfTwo(failedOpens_)) {
-      tell("line " + config_.name + " still down after " + std::to_string(failedOpens_) +
-           " attempts: " + reason);
+      tell(Priority::kWarning, "line " + config_.name + " still down after " +
+                                   std::to_string(failedOpens_) + " attempts: " + reason);
     }
     return;
   }
-  publishStatus(false, reason);
+  publishStatus(false, reason, Priority::kWarning);
   for (ItemState& item : items_) {
     if (item.config->every.count() != 0) sample(item, kLineDownQuality);
   }
@@ -223,8 +223,9 @@ void LineWorker::transacted(const line::Reading& reading) {
     lineUp();
   } else if (!up_ && !statusPublished_ && !reading.row().lineFailed &&
              reading.verdict != TransactionOutcome::kInterrupted) {
-    publishStatus(
-        false, openedAs_ + ", but no transaction has completed yet (" + reading.row().name + ")");
+    publishStatus(false,
+                  openedAs_ + ", but no transaction has completed yet (" + reading.row().name + ")",
+                  Priority::kWarning);
   }
 }
 

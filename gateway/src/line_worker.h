@@ -16,6 +16,7 @@
 #include "config.h"
 #include "message_sink.h"
 #include "payloads.h"
+#include "tell.h"
 #include "topic_names.h"
 #include "write_queue.h"
 #include "zephlor_host/reply_times.h"
@@ -87,7 +88,7 @@ class LineWorker {
   bool openLine();
   void lineUp();
   void lineDown(const std::string& reason);
-  void publishStatus(bool up, const std::string& reason);
+  void publishStatus(bool up, const std::string& reason, Priority priority);
   void transacted(const line::Reading& reading);
   void poll(ItemState& item);
   void write(const WriteRequest& request);

@@ -6,13 +6,13 @@
 
 namespace zephlor::gateway {
 
-void LineWorker::publishStatus(bool up, const std::string& reason) {
+void LineWorker::publishStatus(bool up, const std::string& reason, Priority priority) {
   {
     const std::lock_guard<std::mutex> hold(mutex_);
     figures_.up = up;
   }
   statusPublished_ = true;
-  tell("line " + config_.name + (up ? " up: " : " down: ") + reason);
+  tell(priority, "line " + config_.name + (up ? " up: " : " down: ") + reason);
   sink_.publish(topics_.lineStatus(config_.name),
                 lineStatusPayload(up, reason, text::timestampNow()), true,
                 MessageSink::Keep::kLatest);

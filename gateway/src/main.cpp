@@ -33,7 +33,7 @@ constexpr size_t kLongestPassword = 4096;
 constexpr size_t kFaultsTold = 50;
 
 int fail(ExitCode code, const std::string& message) {
-  std::cerr << "zephlor-gateway: " << message << std::endl;
+  tell(Priority::kError, message);
   return code;
 }
 
@@ -72,11 +72,15 @@ bool loadConfig(const std::string& path, GatewayConfig& config, ExitCode& code) 
   ConfigReading reading = readConfig(text);
   for (size_t i = 0; i < reading.problems.size() && i < kFaultsTold; ++i) {
     const ConfigProblem& problem = reading.problems[i];
-    std::cerr << path << ":" << problem.line << ":" << problem.column << ": " << problem.message
-              << "\n";
+    tell(Priority::kError,
+         path + ":" + std::to_string(problem.line) + ":" + std::to_string(problem.column) + ": " +
+             problem.message,
+         false);
   }
   if (reading.faultCount > kFaultsTold) {
-    std::cerr << path << ": and " << reading.faultCount - kFaultsTold << " more faults\n";
+    tell(Priority::kError,
+         path + ": and " + std::to_string(reading.faultCount - kFaultsTold) + " more faults",
+         false);
   }
   if (!reading.config) {
     code = static_cast<ExitCode>(fail(kUsage, path + " has " + std::to_string(reading.faultCount) +
@@ -100,7 +104,8 @@ bool readPassword(const std::string& path, std::string& password, std::string& e
   password.resize(std::min(end, password.size()));
   struct stat status {};
   if (stat(path.c_str(), &status) == 0 && (status.st_mode & S_IROTH) != 0) {
-    tell("warning: every user of this machine can read the password file " + path + " (chmod o-r)");
+    tell(Priority::kWarning,
+         "warning: every user of this machine can read the password file " + path + " (chmod o-r)");
   }
   return true;
 }
@@ -192,9 +197,11 @@ class Run {
 int main(int argc, char** argv) {
   GatewayOptions options;
   std::string error;
+  setTelling({standardErrorIsJournal(), Priority::kInfo});
   if (!parseGatewayOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
     return fail(kUsage, error + "\n(see zephlor-gateway --help)");
   }
+  setTelling({standardErrorIsJournal(), options.logLevel});
   if (options.help) {
     std::cout << gatewayHelp();
     return kSuccess;
@@ -215,7 +222,7 @@ int main(int argc, char** argv) {
       return false;
     }
     if (options.simulate) {
-      for (LineConfig& line : config.lines) line.device = LineConfig::kSimulatedDevice;
+      for (LineConfig& line : config.lines) line.device = line::kBuiltInSimulator;
     }
     if (config.broker.clientId.empty()) {
       config.broker.clientId = defaultClientId(options.configFile);
@@ -265,23 +272,24 @@ int main(int argc, char** argv) {
     GatewayConfig fresh;
     ExitCode refused = kSuccess;
     if (!load(fresh, refused)) {
-      tell("reload refused; the running configuration is kept");
+      tell(Priority::kError, "reload refused; the running configuration is kept");
       continue;
     }
     std::string freshPassword = password;
     if (!options.dryRun && !fresh.broker.passwordFile.empty() &&
         !readPassword(fresh.broker.passwordFile, freshPassword, error)) {
-      tell("reload refused, the password file: " + error);
+      tell(Priority::kError, "reload refused, the password file: " + error);
       continue;
     }
     const GatewayConfig& current = run->config();
     if (fresh.broker == current.broker && fresh.topicPrefix == current.topicPrefix &&
         freshPassword == password) {
       const std::string changed = run->reload(fresh);
-      tell("reloaded " + options.configFile + ": " + changed);
+      tell(Priority::kNotice, "reloaded " + options.configFile + ": " + changed);
       continue;
     }
-    tell("reloaded " + options.configFile + ": the broker or the topics changed; connecting again");
+    tell(Priority::kNotice,
+         "reloaded " + options.configFile + ": the broker or the topics changed; connecting again");
     run->stop();
     run.reset();
     password = freshPassword;

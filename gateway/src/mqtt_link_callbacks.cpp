@@ -23,7 +23,8 @@ void MqttLink::onConnect(mosquitto* client, void* self, int code, int, const mos
     }
     return;
   }
-  tell((link.everConnected_ ? "connected again to " : "connected to ") + link.broker_);
+  tell(Priority::kInfo,
+       (link.everConnected_ ? "connected again to " : "connected to ") + link.broker_);
   link.connected_ = true;
   link.everConnected_ = true;
   link.outgoing_.connectionBroken();
@@ -36,8 +37,9 @@ void MqttLink::onConnect(mosquitto* client, void* self, int code, int, const mos
   const int subscribed =
       mosquitto_subscribe(client, nullptr, link.topics_.setSubscription().c_str(), kQos);
   if (subscribed != MOSQ_ERR_SUCCESS) {
-    tell("cannot subscribe to " + link.topics_.setSubscription() + ": " +
-         mosquitto_strerror(subscribed) + "; writes cannot arrive until the next connection");
+    tell(Priority::kError, "cannot subscribe to " + link.topics_.setSubscription() + ": " +
+                               mosquitto_strerror(subscribed) +
+                               "; writes cannot arrive until the next connection");
   }
   link.changed_.notify_all();
 }
@@ -49,8 +51,9 @@ void MqttLink::onSubscribe(mosquitto*, void* self, int, int count, const int* gr
   const std::lock_guard<std::mutex> hold(link.mutex_);
   link.subscribed_ = count > 0 && granted[0] < 0x80;
   if (!link.subscribed_) {
-    tell("the broker refused the subscription to " + link.topics_.setSubscription() +
-         ": writes cannot arrive; is the client allowed to read it?");
+    tell(Priority::kError, "the broker refused the subscription to " +
+                               link.topics_.setSubscription() +
+                               ": writes cannot arrive; is the client allowed to read it?");
   }
   if (link.connected_ && !link.outgoing_.whole()) {
     link.outgoing_.connectionWhole({link.topics_.gatewayStatus(), kOnline, true});
@@ -64,15 +67,17 @@ void MqttLink::onDisconnect(mosquitto*, void* self, int code, const mosquitto_pr
     const bool takenOver = code == MQTT_RC_SESSION_TAKEN_OVER;
     const bool shortLived = Clock::now() - link.connectedAt_ < kShortConnection;
     link.shortConnections_ = takenOver || shortLived ? link.shortConnections_ + 1 : 0;
-    tell("lost the broker " + link.broker_ + " (" +
-         (takenOver ? std::string("another client connected with this client id")
-                    : std::string(code < 128 ? mosquitto_strerror(code)
-                                             : mosquitto_reason_string(code))) +
-         "); the latest values go out when it is back");
+    tell(Priority::kWarning,
+         "lost the broker " + link.broker_ + " (" +
+             (takenOver ? std::string("another client connected with this client id")
+                        : std::string(code < 128 ? mosquitto_strerror(code)
+                                                 : mosquitto_reason_string(code))) +
+             "); the latest values go out when it is back");
     if (link.shortConnections_ == kShortConnectionsTold) {
-      tell("the broker has ended " + std::to_string(link.shortConnections_) +
-           " connections in a row soon after they began: is another gateway or client using "
-           "the same client id? Give each gateway a client-id of its own");
+      tell(Priority::kWarning,
+           "the broker has ended " + std::to_string(link.shortConnections_) +
+               " connections in a row soon after they began: is another gateway or client using "
+               "the same client id? Give each gateway a client-id of its own");
     }
   }
   link.connected_ = false;
