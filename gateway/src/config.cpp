@@ -18,7 +18,8 @@ bool operator==(const LineConfig& a, const LineConfig& b) {
 }
 
 bool operator==(const TlsConfig& a, const TlsConfig& b) {
-  return std::tie(a.caFile, a.certFile, a.keyFile) == std::tie(b.caFile, b.certFile, b.keyFile);
+  return std::tie(a.caFile, a.caPath, a.certFile, a.keyFile) ==
+         std::tie(b.caFile, b.caPath, b.certFile, b.keyFile);
 }
 
 bool operator==(const BrokerConfig& a, const BrokerConfig& b) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "zephlor_host/item_names.h"
+#include "zephlor_line/line_session.h"
 
 namespace zephlor::gateway {
 
@@ -37,18 +38,21 @@ struct LineConfig {
   std::vector<ItemConfig> items;
 
   bool simulated() const { return device == kSimulatedDevice; }
-  static constexpr const char* kSimulatedDevice = "sim";
+  static constexpr const char* kSimulatedDevice = line::kBuiltInSimulator;
 };
 
 struct TlsConfig {
+  // The authorities the broker's certificate is checked against: a file, a folder of them, or
+  // with neither the system's own.
   std::string caFile;
+  std::string caPath;
   std::string certFile;  // with keyFile, for a client certificate; both or neither
   std::string keyFile;
 };
 
 struct BrokerConfig {
   std::string host = "127.0.0.1";
-  int port = 1883;
+  int port = 1883;       // 8883 with TLS, unless given
   std::string clientId;  // zephlor-gateway-HOSTNAME when not given
   std::string username;
   std::string passwordFile;  // the password is never in the configuration itself

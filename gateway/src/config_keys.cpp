@@ -22,6 +22,9 @@ constexpr size_t kMostLines = 1000;
 constexpr size_t kMostItemsPerLine = 1000;
 constexpr size_t kMostItems = 20000;
 
+// MQTT over TLS, when no port is given.
+constexpr int kTlsPort = 8883;
+
 void readItemWords(Reader& reader, const YAML::Node& node, ItemDraft& draft, const KeyFacts&) {
   draft.hasItem = true;
   std::string text;
@@ -55,7 +58,9 @@ std::string lineBaud() { return std::to_string(LineConfig{}.baud); }
 std::string lineTimeout() { return std::to_string(LineConfig{}.timeout.count()); }
 std::string lineRetries() { return std::to_string(LineConfig{}.retries); }
 std::string brokerHost() { return BrokerConfig{}.host; }
-std::string brokerPort() { return std::to_string(BrokerConfig{}.port); }
+std::string brokerPort() {
+  return std::to_string(BrokerConfig{}.port) + ", " + std::to_string(kTlsPort) + " with tls";
+}
 std::string clientId() { return "zephlor-gateway-HOSTNAME-NAME"; }
 std::string metricsEvery() { return std::to_string(GatewayConfig{}.metricsEvery.count()); }
 
@@ -138,8 +143,11 @@ const KeyRows<LineDraft> kLineKeys = {
 };
 
 const KeyRows<TlsConfig> kTlsKeys = {
-    {{"ca-file", "a file", 0, 0, "the authority the broker's certificate is checked against; needed", none},
+    {{"ca-file", "a file", 0, 0, "the authorities the broker's certificate is checked against; "
+      "without ca-file and ca-path, the system's trust store", none},
      [](Reader& r, const YAML::Node& v, TlsConfig& t, const KeyFacts&) { r.scalar(v, "ca-file", t.caFile); }},
+    {{"ca-path", "a folder", 0, 0, "a folder of such authorities, named by their hashes (c_rehash)", none},
+     [](Reader& r, const YAML::Node& v, TlsConfig& t, const KeyFacts&) { r.scalar(v, "ca-path", t.caPath); }},
     {{"cert-file", "a file", 0, 0, "the gateway's client certificate, with key-file", none},
      [](Reader& r, const YAML::Node& v, TlsConfig& t, const KeyFacts&) { r.scalar(v, "cert-file", t.certFile); }},
     {{"key-file", "a file", 0, 0, "the client certificate's private key, with cert-file", none},
@@ -162,17 +170,20 @@ const KeyRows<BrokerConfig> kBrokerKeys = {
      [](Reader& r, const YAML::Node& v, BrokerConfig& b, const KeyFacts&) { r.scalar(v, "username", b.username); }},
     {{"password-file", "a file", 0, 0, "the password, on the file's first line; never in CONFIG itself", none},
      [](Reader& r, const YAML::Node& v, BrokerConfig& b, const KeyFacts&) { r.scalar(v, "password-file", b.passwordFile); }},
-    {{"tls", "a mapping", 0, 0, "TLS to the broker (below)", none},
+    {{"tls", "a mapping", 0, 0, "TLS to the broker (below); tls: {} checks the broker against the "
+      "system's trust store", none},
      [](Reader& r, const YAML::Node& v, BrokerConfig& b, const KeyFacts&) {
        TlsConfig& tls = b.tls.emplace();
        readMapping(r, v, "tls", kTlsKeys, tls);
-       if (tls.caFile.empty()) r.fault(v.Mark(), "tls needs ca-file, the authority the broker's certificate is checked against");
        if (tls.certFile.empty() != tls.keyFile.empty()) r.fault(v.Mark(), "tls needs cert-file and key-file together, or neither"); }},
 };
 
 const KeyRows<TopDraft> kTopKeys = {
     {{"broker", "a mapping", 0, 0, "the broker and how to reach it (below)", none},
-     [](Reader& r, const YAML::Node& v, TopDraft& d, const KeyFacts&) { readMapping(r, v, "broker", kBrokerKeys, d.config.broker); }},
+     [](Reader& r, const YAML::Node& v, TopDraft& d, const KeyFacts&) {
+       BrokerConfig& broker = d.config.broker;
+       readMapping(r, v, "broker", kBrokerKeys, broker);
+       if (broker.tls && v.IsMap() && !v["port"]) broker.port = kTlsPort; }},
     {{"topic-prefix", "topic levels", 0, 0, "the first levels of every topic, such as zephlor/site-a; needed", none},
      [](Reader& r, const YAML::Node& v, TopDraft& d, const KeyFacts&) {
        d.hasPrefix = true;

@@ -61,12 +61,25 @@ ExitCode MqttLink::start(const BrokerConfig& broker, const std::string& password
   }
   if (broker.tls) {
     const TlsConfig& tls = *broker.tls;
-    code = mosquitto_tls_set(client_, tls.caFile.c_str(), nullptr,
-                             tls.certFile.empty() ? nullptr : tls.certFile.c_str(),
-                             tls.keyFile.empty() ? nullptr : tls.keyFile.c_str(), nullptr);
+    const auto given = [](const std::string& path) {
+      return path.empty() ? nullptr : path.c_str();
+    };
+    const bool systemTrust = tls.caFile.empty() && tls.caPath.empty();
+    code = systemTrust ? mosquitto_int_option(client_, MOSQ_OPT_TLS_USE_OS_CERTS, 1)
+                       : MOSQ_ERR_SUCCESS;
+    // The library takes a client certificate only beside an authority of its own; with the
+    // system's trust store that is the system's folder of authorities.
+    if (code == MOSQ_ERR_SUCCESS && (!systemTrust || !tls.certFile.empty())) {
+      code = mosquitto_tls_set(client_, given(tls.caFile),
+                               systemTrust ? kSystemAuthorities : given(tls.caPath),
+                               given(tls.certFile), given(tls.keyFile), nullptr);
+    }
     if (code != MOSQ_ERR_SUCCESS) {
-      error = "the TLS files (" + tls.caFile + (tls.certFile.empty() ? "" : ", " + tls.certFile) +
-              (tls.keyFile.empty() ? "" : ", " + tls.keyFile) +
+      std::string files;
+      for (const std::string* path : {&tls.caFile, &tls.caPath, &tls.certFile, &tls.keyFile}) {
+        if (!path->empty()) files += (files.empty() ? "" : ", ") + *path;
+      }
+      error = "the TLS files (" + (files.empty() ? std::string("the system's") : files) +
               ") cannot be read: " + mosquitto_strerror(code);
       return kConfigUnreadable;
     }
@@ -121,8 +134,8 @@ void MqttLink::connectAndServe() {
         refusal_ = "the TLS handshake with " + broker_ + " failed" + lastError();
         break;
       }
-      tell("the connection to " + broker_ + " failed: " + mosquitto_strerror(code) + lastError() +
-           "; trying again");
+      tell(Priority::kWarning, "the connection to " + broker_ + " failed: " +
+                                   mosquitto_strerror(code) + lastError() + "; trying again");
       if (changed_.wait_for(hold, pause, [this] { return stopping_; })) break;
       hold.unlock();
       mosquitto_reconnect(client_);
@@ -163,7 +176,8 @@ void MqttLink::sendWaiting() {
       if (code == MOSQ_ERR_NO_CONN) {
         if (!message.retained) outgoing_.putBack(std::move(message));
       } else {
-        tell("cannot publish on " + message.topic + ": " + mosquitto_strerror(code));
+        tell(Priority::kError,
+             "cannot publish on " + message.topic + ": " + mosquitto_strerror(code));
       }
     }
   }

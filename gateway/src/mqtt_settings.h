@@ -34,6 +34,9 @@ constexpr int kShortConnectionsTold = 3;
 // Without an answer to the subscription, the latest values go out all the same after this.
 constexpr auto kSubscriptionWait = std::chrono::seconds(5);
 
+// Where Debian keeps the system's certificate authorities, hashed for OpenSSL.
+constexpr const char* kSystemAuthorities = "/etc/ssl/certs";
+
 inline std::string failure(const char* what, int code) {
   return std::string(what) + ": " + mosquitto_strerror(code);
 }

@@ -52,6 +52,27 @@ try:
           lines[1]["payload"]["state"] == "up" and dry.returncode == 0 and
           json.loads(rest[-1])["payload"] == "offline", str(lines) + str(rest))
 
+    # Under the journal (JOURNAL_STREAM names standard error) every line carries its priority;
+    # --log-level leaves out the lesser ones.
+    for level, told in (("info", "<6>zephlor-gateway: line line-1 up"),
+                        ("warning", "<5>zephlor-gateway: line line-1 down: gateway stopped")):
+        with open(os.path.join(folder, "journal"), "w+") as journal:
+            stream = os.fstat(journal.fileno())
+            environment = dict(os.environ, JOURNAL_STREAM=f"{stream.st_dev}:{stream.st_ino}")
+            dry = subprocess.Popen([GATEWAY, "--sim", "--dry-run", "--log-level", level],
+                                   stdout=subprocess.PIPE, stderr=journal, text=True,
+                                   env=environment)
+            [dry.stdout.readline() for _ in range(3)]
+            signal_when_ready(dry, signal.SIGINT)
+            dry.communicate(timeout=LIMIT)
+            journal.seek(0)
+            lines = journal.read()
+        check(f"under the journal, with --log-level {level}",
+              (told in lines) == (level == "info") and
+              all(line.startswith("<") for line in lines.splitlines()), lines)
+    plain = run("--check", bad)
+    check("on a terminal or a file, no priorities", "<3>" not in plain.stderr, plain.stderr)
+
     # Values on their topics, retained, with their quality.
     watch = Subscriber(broker, f"{PREFIX}/#")
     gateway = start(GATEWAY, config)
@@ -178,6 +199,18 @@ try:
                                     broker_extra=f"\n  tls: {{ca-file: {theirs['ca']}}}"))
     check("a broker certificate of another authority", mistrusted.returncode == 14 and
           "certificate verify failed" in mistrusted.stderr, mistrusted.stderr)
+    # tls: {} trusts the system's authorities, which SSL_CERT_FILE names for OpenSSL here.
+    system_trust = gateway_config(folder, secure, device, broker_extra="\n  tls: {}")
+    untrusted = run(system_trust)
+    check("tls: {} refuses an authority the system does not trust", untrusted.returncode == 14,
+          untrusted.stderr)
+    gateway = subprocess.Popen([GATEWAY, system_trust], stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL, env=dict(os.environ,
+                                                                   SSL_CERT_FILE=ours["ca"]))
+    private = Subscriber(secure, f"{PREFIX}/#")
+    check("tls: {} with the system trusting the authority",
+          private.wait(f"{PREFIX}/hall-1/level") is not None, private.messages)
+    stop(gateway)
 
     # A broker that refuses the gateway ends it with its own status.
     strict = Broker(folder, anonymous=False)

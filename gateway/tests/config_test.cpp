@@ -58,6 +58,24 @@ std::string fileText(const std::string& path) {
   return {std::istreambuf_iterator<char>(file), {}};
 }
 
+// TLS without an authority named checks the broker against the system's trust store, on MQTT's
+// TLS port unless another is given.
+TEST(GatewayConfig, TlsDefaultsToTheSystemsTrustAndItsPort) {
+  const std::string lines =
+      "topic-prefix: p\nlines:\n  - {name: l, device: sim, items: [{name: "
+      "f, item: firmware 0, every: 1000}]}\n";
+  const ConfigReading bare = readConfig("broker: {tls: {}}\n" + lines);
+  ASSERT_TRUE(bare.config) << bare.problems.front().message;
+  EXPECT_TRUE(bare.config->broker.tls && bare.config->broker.tls->caFile.empty());
+  EXPECT_EQ(bare.config->broker.port, 8883);
+  const ConfigReading given =
+      readConfig("broker: {port: 1884, tls: {ca-path: /etc/ssl/certs}}\n" + lines);
+  ASSERT_TRUE(given.config) << given.problems.front().message;
+  EXPECT_EQ(given.config->broker.port, 1884);
+  EXPECT_EQ(given.config->broker.tls->caPath, "/etc/ssl/certs");
+  EXPECT_EQ(readConfig(lines).config->broker.port, 1883);
+}
+
 // What people read of the keys comes from the key rows: the README's table is theirs word for
 // word, and the example configuration uses them soundly.
 TEST(GatewayConfig, TheReadmeAndTheExampleFollowTheKeyRows) {
