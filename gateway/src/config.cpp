@@ -8,8 +8,9 @@ namespace zephlor::gateway {
 
 bool operator==(const ItemConfig& a, const ItemConfig& b) {
   return std::tie(a.name, a.item.kind, a.item.addresses, a.every, a.writable, a.publish,
-                  a.heartbeat) == std::tie(b.name, b.item.kind, b.item.addresses, b.every,
-                                           b.writable, b.publish, b.heartbeat);
+                  a.heartbeat, a.unit, a.deviceClass,
+                  a.label) == std::tie(b.name, b.item.kind, b.item.addresses, b.every, b.writable,
+                                       b.publish, b.heartbeat, b.unit, b.deviceClass, b.label);
 }
 
 bool operator==(const LineConfig& a, const LineConfig& b) {

@@ -27,6 +27,11 @@ struct ItemConfig {
   bool writable = false;
   PublishMode publish = PublishMode::kOnChange;
   Milliseconds heartbeat{60000};
+  // What Home Assistant shows of it, when discovery is on; empty for none (the name stands for
+  // the label).
+  std::string unit;
+  std::string deviceClass;
+  std::string label;
 };
 
 struct LineConfig {
@@ -59,9 +64,15 @@ struct BrokerConfig {
   std::optional<TlsConfig> tls;
 };
 
+// Home Assistant's MQTT discovery: a retained config for every item under `prefix`.
+struct DiscoveryConfig {
+  std::string prefix = "homeassistant";
+};
+
 struct GatewayConfig {
   BrokerConfig broker;
   std::string topicPrefix;
+  std::optional<DiscoveryConfig> discovery;  // off unless given
   std::vector<LineConfig> lines;
   Milliseconds metricsEvery{10000};  // 0: no metrics
 };

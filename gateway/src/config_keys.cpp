@@ -62,6 +62,7 @@ std::string brokerPort() {
   return std::to_string(BrokerConfig{}.port) + ", " + std::to_string(kTlsPort) + " with tls";
 }
 std::string clientId() { return "zephlor-gateway-HOSTNAME-NAME"; }
+std::string discoveryPrefix() { return DiscoveryConfig{}.prefix; }
 std::string metricsEvery() { return std::to_string(GatewayConfig{}.metricsEvery.count()); }
 
 // The publishing keys, the same at every level.
@@ -107,6 +108,12 @@ const KeyRows<ItemDraft> kItemKeys = {
      [](Reader& r, const YAML::Node& v, ItemDraft& d, const KeyFacts& k) { r.flag(v, k, d.config.writable); }},
     publishRow<ItemDraft>(),
     heartbeatRow<ItemDraft>(),
+    {{"unit", "text", 0, 0, "with discovery: the unit Home Assistant shows the value in", none},
+     [](Reader& r, const YAML::Node& v, ItemDraft& d, const KeyFacts&) { r.scalar(v, "unit", d.config.unit); }},
+    {{"device-class", "text", 0, 0, "with discovery: Home Assistant's device class, passed on as it stands", none},
+     [](Reader& r, const YAML::Node& v, ItemDraft& d, const KeyFacts&) { r.scalar(v, "device-class", d.config.deviceClass); }},
+    {{"label", "text", 0, 0, "with discovery: the name Home Assistant shows; the item's name when not given", none},
+     [](Reader& r, const YAML::Node& v, ItemDraft& d, const KeyFacts&) { r.scalar(v, "label", d.config.label); }},
 };
 
 const KeyRows<LineDraft> kLineKeys = {
@@ -178,6 +185,14 @@ const KeyRows<BrokerConfig> kBrokerKeys = {
        if (tls.certFile.empty() != tls.keyFile.empty()) r.fault(v.Mark(), "tls needs cert-file and key-file together, or neither"); }},
 };
 
+const KeyRows<DiscoveryConfig> kDiscoveryKeys = {
+    {{"prefix", "topic levels", 0, 0, "where Home Assistant looks for discovery configs", discoveryPrefix},
+     [](Reader& r, const YAML::Node& v, DiscoveryConfig& c, const KeyFacts&) {
+       if (!r.scalar(v, "prefix", c.prefix)) return;
+       const std::string problem = topicPrefixProblem(c.prefix);
+       if (!problem.empty()) r.fault(v.Mark(), "prefix \"" + c.prefix + "\": " + problem); }},
+};
+
 const KeyRows<TopDraft> kTopKeys = {
     {{"broker", "a mapping", 0, 0, "the broker and how to reach it (below)", none},
      [](Reader& r, const YAML::Node& v, TopDraft& d, const KeyFacts&) {
@@ -192,6 +207,10 @@ const KeyRows<TopDraft> kTopKeys = {
        if (!problem.empty()) r.fault(v.Mark(), "topic-prefix \"" + d.config.topicPrefix + "\": " + problem); }},
     {{"lines", "a list of lines", 0, 0, "the lines (below); needed", none},
      [](Reader& r, const YAML::Node& v, TopDraft& d, const KeyFacts&) { d.hasLines = true; d.lines = readSequence(r, v, "line", kLineKeys, kMostLines); }},
+    {{"discovery", "a mapping", 0, 0, "Home Assistant's MQTT discovery (below): a retained config "
+      "for every item, so each line is a device there and each item an entity", none},
+     [](Reader& r, const YAML::Node& v, TopDraft& d, const KeyFacts&) {
+       readMapping(r, v, "discovery", kDiscoveryKeys, d.config.discovery.emplace()); }},
     publishRow<TopDraft>(),
     heartbeatRow<TopDraft>(),
     {{"metrics-every", "milliseconds, {low} to {high}", 0, kLongestPeriod,
@@ -221,6 +240,7 @@ std::vector<KeyTable> configKeyTables() {
   return {{"the top", factsOf(kTopKeys)},
           {"broker", factsOf(kBrokerKeys)},
           {"tls", factsOf(kTlsKeys)},
+          {"discovery", factsOf(kDiscoveryKeys)},
           {"a line", factsOf(kLineKeys)},
           {"an item", factsOf(kItemKeys)}};
 }

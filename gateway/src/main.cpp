@@ -1,16 +1,16 @@
 // zephlor-gateway: controller lines to an MQTT broker, for plants with many lines and the
 // systems (SCADA, historians, dashboards) that meet their devices through a broker.
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <cstring>
-#include <fstream>
 #include <iostream>
 
 #include <mosquitto.h>
 
 #include "config.h"
+#include "config_files.h"
+#include "discovery.h"
 #include "dry_run_sink.h"
 #include "gateway.h"
 #include "gateway_options.h"
@@ -27,87 +27,10 @@ using namespace zephlor;
 using namespace zephlor::gateway;
 
 constexpr auto kStopGrace = std::chrono::milliseconds(500);
-// A password file's first line, up to this length, is the password; the rest is never read.
-constexpr size_t kLongestPassword = 4096;
-// Faults of a configuration told one by one; the rest are counted.
-constexpr size_t kFaultsTold = 50;
 
 int fail(ExitCode code, const std::string& message) {
   tell(Priority::kError, message);
   return code;
-}
-
-// Reads at most `most` bytes of `path`; `whole` says whether that was all of it.
-bool readFile(const std::string& path, size_t most, std::string& text, bool& whole,
-              std::string& error) {
-  std::ifstream file(path, std::ios::binary);
-  if (file) {
-    text.resize(most + 1);
-    file.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<size_t>(file.gcount()));
-  }
-  if (!file && !file.eof()) {
-    error = "cannot read " + path + ": " + std::strerror(errno);
-    return false;
-  }
-  whole = text.size() <= most;
-  if (!whole) text.resize(most);
-  return true;
-}
-
-// Reads and checks CONFIG; false with the exit status in `code` when it will not do.
-bool loadConfig(const std::string& path, GatewayConfig& config, ExitCode& code) {
-  std::string text;
-  bool whole = false;
-  std::string error;
-  if (!readFile(path, kLargestConfigFile, text, whole, error)) {
-    code = static_cast<ExitCode>(fail(kConfigUnreadable, error));
-    return false;
-  }
-  if (!whole) {
-    code = static_cast<ExitCode>(
-        fail(kUsage, path + " is larger than " + std::to_string(kLargestConfigFile) + " bytes"));
-    return false;
-  }
-  ConfigReading reading = readConfig(text);
-  for (size_t i = 0; i < reading.problems.size() && i < kFaultsTold; ++i) {
-    const ConfigProblem& problem = reading.problems[i];
-    tell(Priority::kError,
-         path + ":" + std::to_string(problem.line) + ":" + std::to_string(problem.column) + ": " +
-             problem.message,
-         false);
-  }
-  if (reading.faultCount > kFaultsTold) {
-    tell(Priority::kError,
-         path + ": and " + std::to_string(reading.faultCount - kFaultsTold) + " more faults",
-         false);
-  }
-  if (!reading.config) {
-    code = static_cast<ExitCode>(fail(kUsage, path + " has " + std::to_string(reading.faultCount) +
-                                                  " fault" + (reading.faultCount == 1 ? "" : "s")));
-    return false;
-  }
-  config = std::move(*reading.config);
-  return true;
-}
-
-// The password is the password file's first line, without its line end.
-bool readPassword(const std::string& path, std::string& password, std::string& error) {
-  bool whole = false;
-  if (!readFile(path, kLongestPassword, password, whole, error)) return false;
-  const size_t end = password.find_first_of("\r\n");
-  if (end == std::string::npos && !whole) {
-    error =
-        path + " has no line end within its first " + std::to_string(kLongestPassword) + " bytes";
-    return false;
-  }
-  password.resize(std::min(end, password.size()));
-  struct stat status {};
-  if (stat(path.c_str(), &status) == 0 && (status.st_mode & S_IROTH) != 0) {
-    tell(Priority::kWarning,
-         "warning: every user of this machine can read the password file " + path + " (chmod o-r)");
-  }
-  return true;
 }
 
 // zephlor-gateway-HOST-NAME, NAME being the configuration file's without its folder and
@@ -148,6 +71,7 @@ class Run {
       sink().publish(topics_.gatewayStatus(), "online", true, MessageSink::Keep::kLatest);
     }
     gateway_->start();
+    announce(sink(), {}, config_);
     return kSuccess;
   }
 
@@ -179,6 +103,11 @@ class Run {
 
   const GatewayConfig& config() const { return config_; }
   std::string reload(const GatewayConfig& fresh) {
+    GatewayConfig changed = config_;
+    changed.lines = fresh.lines;
+    changed.discovery = fresh.discovery;
+    announce(sink(), config_, changed);
+    config_.discovery = fresh.discovery;
     config_.lines = fresh.lines;
     config_.metricsEvery = fresh.metricsEvery;
     return gateway_->reload(fresh.lines);
@@ -290,6 +219,7 @@ int main(int argc, char** argv) {
     }
     tell(Priority::kNotice,
          "reloaded " + options.configFile + ": the broker or the topics changed; connecting again");
+    announce(run->sink(), run->config(), fresh);  // what the fresh one has no more is taken back
     run->stop();
     run.reset();
     password = freshPassword;

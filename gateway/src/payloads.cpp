@@ -64,17 +64,23 @@ bool parseSetRequest(const std::string& payload, SetRequest& request, std::strin
   return true;
 }
 
+ValueBounds valueBounds(const host::KindInfo& kind) {
+  if (kind.value == facts::ValueRule::kWhole32) return {-2147483648.0, 2147483647.0};
+  return {0, 255};
+}
+
 std::string valueProblem(const host::KindInfo& kind, double value) {
   if (!std::isfinite(value) || value != std::trunc(value))
     return "the value must be a whole number";
+  const ValueBounds bounds = valueBounds(kind);
+  const auto told = [](double bound) { return std::to_string(static_cast<long long>(bound)); };
   switch (kind.value) {
     case facts::ValueRule::kLowByte:
-      if (value < 0 || value > 255) return std::string(kind.name) + " takes 0 to 255";
-      return "";
     case facts::ValueRule::kWhole32:
-      if (value < -2147483648.0 || value > 2147483647.0) {
-        return std::string(kind.name) + " takes -2147483648 to 2147483647";
+      if (value < bounds.least || value > bounds.most) {
+        return std::string(kind.name) + " takes " + told(bounds.least) + " to " + told(bounds.most);
       }
+      if (kind.value == facts::ValueRule::kLowByte) return "";
       if (static_cast<double>(static_cast<float>(value)) != value) {
         return "the driver carries values as 32-bit floats, which cannot hold this one exactly";
       }

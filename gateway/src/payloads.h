@@ -47,6 +47,14 @@ constexpr size_t kLongestSetPayload = 256;
 // be read, so the refusal can name it.
 bool parseSetRequest(const std::string& payload, SetRequest& request, std::string& error);
 
+// The values a writable kind takes: a load level, LED or switch 0 to 255, a thermostat a signed
+// 32-bit number.
+struct ValueBounds {
+  double least;
+  double most;
+};
+ValueBounds valueBounds(const host::KindInfo& kind);
+
 // Why `kind` cannot carry `value` to the controller, or empty when it can: a load level, LED or
 // switch takes whole numbers 0 to 255, a thermostat whole signed 32-bit numbers that the driver's
 // float holds exactly.

@@ -3,6 +3,7 @@
 #include <sstream>
 #include <vector>
 
+#include "discovery.h"
 #include "zephlor_text/help_rows.h"
 
 namespace zephlor::gateway {
@@ -134,6 +135,9 @@ std::string describeTopics(const GatewayConfig& config) {
         told(TopicKind::kSetResult, line.name, item.name, "their results");
       }
     }
+  }
+  for (const auto& [topic, payload] : discoveryConfigs(config)) {
+    text << topic << "  Home Assistant discovery (retained)\n";
   }
   return text.str();
 }

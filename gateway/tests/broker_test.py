@@ -52,6 +52,24 @@ try:
           lines[1]["payload"]["state"] == "up" and dry.returncode == 0 and
           json.loads(rest[-1])["payload"] == "offline", str(lines) + str(rest))
 
+    # Home Assistant discovery, when asked for: a retained config for every item.
+    discovering = os.path.join(folder, "discovery.yaml")
+    with open(discovering, "w") as file:
+        file.write("topic-prefix: site\ndiscovery: {prefix: ha}\nlines:\n  - name: hall\n"
+                   "    device: sim\n    items:\n      - {name: fan, item: switch 1 1 4, "
+                   "every: 500, writable: true}\n")
+    listed = run("--check", discovering)
+    check("--check lists the discovery configs", listed.returncode == 0 and
+          "ha/switch/zephlor_site_hall/fan/config  Home Assistant discovery (retained)" in
+          listed.stdout, listed.stdout + listed.stderr)
+    dry = subprocess.Popen([GATEWAY, "--dry-run", discovering], stdout=subprocess.PIPE, text=True)
+    announced = [json.loads(dry.stdout.readline()) for _ in range(3)]
+    signal_when_ready(dry, signal.SIGINT)
+    dry.communicate(timeout=LIMIT)
+    check("the discovery config is published, retained",
+          any(m["topic"] == "ha/switch/zephlor_site_hall/fan/config" and m["retained"] and
+              m["payload"]["command_topic"] == "site/hall/fan/set" for m in announced), announced)
+
     # Under the journal (JOURNAL_STREAM names standard error) every line carries its priority;
     # --log-level leaves out the lesser ones.
     for level, told in (("info", "<6>zephlor-gateway: line line-1 up"),
