@@ -237,12 +237,9 @@ std::string keyText(const char* words, const KeyFacts& facts) {
 const KeyRows<TopDraft>& topKeys() { return kTopKeys; }
 
 std::vector<KeyTable> configKeyTables() {
-  return {{"the top", factsOf(kTopKeys)},
-          {"broker", factsOf(kBrokerKeys)},
-          {"tls", factsOf(kTlsKeys)},
-          {"discovery", factsOf(kDiscoveryKeys)},
-          {"a line", factsOf(kLineKeys)},
-          {"an item", factsOf(kItemKeys)}};
+  return {{"the top", factsOf(kTopKeys)}, {"broker", factsOf(kBrokerKeys)},
+          {"tls", factsOf(kTlsKeys)},     {"discovery", factsOf(kDiscoveryKeys)},
+          {"a line", factsOf(kLineKeys)}, {"an item", factsOf(kItemKeys)}};
 }
 
 }  // namespace zephlor::gateway
