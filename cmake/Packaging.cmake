@@ -45,8 +45,20 @@ foreach(tool zephlorctl zephlor-sim zephlor-gateway)
     COMMENT "Man page of ${tool}")
   list(APPEND man_pages ${page}.gz)
 endforeach()
-add_custom_target(man_pages ALL DEPENDS ${man_pages})
+# The configuration's page, zephlor-gateway.yaml(5), from the gateway's key rows.
+add_executable(gateway_yaml_man ${PROJECT_SOURCE_DIR}/packaging/gateway_yaml_man.cpp)
+target_link_libraries(gateway_yaml_man PRIVATE zephlor_gateway_core)
+zephlor_warnings(gateway_yaml_man)
+set(yaml_page ${CMAKE_BINARY_DIR}/man/zephlor-gateway.yaml.5)
+add_custom_command(
+  OUTPUT ${yaml_page}.gz
+  COMMAND gateway_yaml_man ${PROJECT_VERSION} > ${yaml_page}
+  COMMAND gzip -9nf ${yaml_page}
+  DEPENDS gateway_yaml_man
+  COMMENT "Man page of zephlor-gateway.yaml")
+add_custom_target(man_pages ALL DEPENDS ${man_pages} ${yaml_page}.gz)
 install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${yaml_page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man5)
 
 # One completion file for the three tools: bash-completion looks it up by the command's name, so
 # zephlor-sim's and zephlor-gateway's are links to zephlorctl's.

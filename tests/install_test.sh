@@ -31,7 +31,7 @@ for file in include/wirelex.h include/wirelex_version.h "$libdir/libwirelex.so" 
   "$libdir/cmake/wirelex/wirelexConfigVersion.cmake" "$libdir/pkgconfig/wirelex.pc" \
   "$libdir/zephlor/osterfell.so" bin/zephlorctl bin/zephlor-sim share/man/man1/zephlorctl.1.gz \
   share/man/man1/zephlor-sim.1.gz share/bash-completion/completions/zephlorctl \
-  bin/zephlor-gateway share/man/man1/zephlor-gateway.1.gz \
+  bin/zephlor-gateway share/man/man1/zephlor-gateway.1.gz share/man/man5/zephlor-gateway.yaml.5.gz \
   share/bash-completion/completions/zephlor-gateway lib/systemd/system/zephlor-gateway@.service \
   share/doc/zephlor-gateway/examples/gateway.yaml; do
   [[ -e $prefix/$file ]] && pass || fail "installed $file"
@@ -109,8 +109,9 @@ expect "the unit reloads it with SIGHUP" 'ExecReload=/bin/kill -HUP $MAINPID' \
 for page_sections in \
   "zephlorctl:NAME SYNOPSIS DESCRIPTION OPTIONS COMMANDS ITEMS EXIT STATUS ENVIRONMENT FILES EXAMPLES SEE ALSO" \
   "zephlor-sim:NAME SYNOPSIS DESCRIPTION OPTIONS EXIT STATUS SEE ALSO" \
-  "zephlor-gateway:NAME SYNOPSIS DESCRIPTION OPTIONS CONFIGURATION TOPICS EXIT STATUS FILES EXAMPLES SEE ALSO"; do
-  page=${page_sections%%:*} file=$prefix/share/man/man1/${page_sections%%:*}.1.gz
+  "zephlor-gateway:NAME SYNOPSIS DESCRIPTION OPTIONS CONFIGURATION TOPICS EXIT STATUS FILES EXAMPLES SEE ALSO" \
+  "zephlor-gateway.yaml:NAME DESCRIPTION KEYS EXAMPLE FILES SEE ALSO"; do
+  page=${page_sections%%:*} file=$(ls "$prefix"/share/man/man[15]/"${page_sections%%:*}".[15].gz)
   rendered=$(zcat "$file" | groff -man -Tutf8 -ww 2>&1 >/dev/null
              zcat "$file" | sed -n 's/^\.SH //p' | tr -d '"' | tr '\n' ' ')
   [[ $rendered == "${page_sections#*:} " ]] && pass || fail "man page $page: $rendered"
@@ -141,6 +142,7 @@ for package_file in "libwirelex1 libwirelex.so.1 -> libwirelex.so.$version" \
   "zephlor-tools usr/bin/zephlor-sim" "zephlor-tools zephlor/osterfell.so" \
   "zephlor-tools man1/zephlorctl.1.gz" "zephlor-tools completions/zephlor-sim" \
   "zephlor-gateway usr/bin/zephlor-gateway" "zephlor-gateway man1/zephlor-gateway.1.gz" \
+  "zephlor-gateway man5/zephlor-gateway.yaml.5.gz" \
   "zephlor-gateway ./lib/systemd/system/zephlor-gateway@.service" \
   "zephlor-gateway completions/zephlor-gateway"; do
   package=${package_file%% *} file=${package_file#* }
