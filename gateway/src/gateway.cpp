@@ -92,6 +92,27 @@ void Gateway::refuse(const std::string& topic, const Json& id, const std::string
                 MessageSink::Keep::kEach);
 }
 
+void Gateway::onMessage(const std::string& topic, const std::string& payload, bool retained) {
+  std::string lineName;
+  std::string itemName;
+  if (topics_.parse(topic, TopicKind::kGet, lineName, itemName)) return onGet(topic, retained);
+  onSet(topic, payload, retained);
+}
+
+void Gateway::onGet(const std::string& topic, bool retained) {
+  std::string lineName;
+  std::string itemName;
+  if (retained || !topics_.parse(topic, TopicKind::kGet, lineName, itemName)) return;
+  const std::lock_guard<std::mutex> hold(mutex_);
+  for (const auto& line : lines_) {
+    if (line->config().name != lineName) continue;
+    const std::vector<ItemConfig>& items = line->config().items;
+    for (size_t index = 0; index < items.size(); ++index) {
+      if (items[index].name == itemName) line->readNow(index);
+    }
+  }
+}
+
 void Gateway::onSet(const std::string& topic, const std::string& payload, bool retained) {
   std::string lineName;
   std::string itemName;

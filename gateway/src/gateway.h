@@ -38,6 +38,13 @@ class Gateway {
   // out would write it again at every start and reconnection.
   void onSet(const std::string& topic, const std::string& payload, bool retained);
 
+  // A message on an item's get topic: the item is read now and published, changed or not. A
+  // retained one is left alone, as is one for no such item or an item that is written only.
+  void onGet(const std::string& topic, bool retained);
+
+  // Any message from the broker, to onSet or onGet by its topic.
+  void onMessage(const std::string& topic, const std::string& payload, bool retained);
+
   // Publishes every line's figures on the metrics topic, and the broker link's when given.
   void publishMetrics(const LinkFigures* link);
 

@@ -1,5 +1,7 @@
 #include "line_worker.h"
 
+#include <algorithm>
+
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -82,6 +84,18 @@ bool LineWorker::queueWrite(WriteRequest request, std::string& error) {
   return true;
 }
 
+void LineWorker::readNow(size_t index) {
+  if (index >= items_.size() || items_[index].config->every.count() == 0) return;
+  {
+    const std::lock_guard<std::mutex> hold(mutex_);
+    // One request per item at most waits: a client that asks faster than the line reads gets
+    // the next reading, and memory stays bounded by the items.
+    if (std::find(readsAsked_.begin(), readsAsked_.end(), index) != readsAsked_.end()) return;
+    readsAsked_.push_back(index);
+  }
+  wake_.notify_all();
+}
+
 LineFigures LineWorker::takeFigures() {
   const std::lock_guard<std::mutex> hold(mutex_);
   LineFigures figures = figures_;
@@ -93,7 +107,9 @@ LineFigures LineWorker::takeFigures() {
 void LineWorker::run() {
   setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), kLineNiceness);
   Clock::time_point nextOpen = Clock::now();
-  const auto interrupted = [this] { return stopping_ || !writes_.empty(); };
+  const auto interrupted = [this] {
+    return stopping_ || !writes_.empty() || (open_ && !readsAsked_.empty());
+  };
   for (;;) {
     std::unique_lock<std::mutex> hold(mutex_);
     // A stop asked of the whole process ends every line at once, whether or not its turn came.
@@ -116,6 +132,11 @@ void LineWorker::run() {
       }
       continue;
     }
+    for (const size_t index : readsAsked_) {
+      items_[index].due = now;
+      items_[index].publishNext = true;
+    }
+    readsAsked_.clear();
     hold.unlock();
     markOverdue(now);
     hold.lock();

@@ -68,6 +68,10 @@ class LineWorker {
   // False with the reason when it cannot wait: the line is down, or too many items wait.
   bool queueWrite(WriteRequest request, std::string& error);
 
+  // Reads item `index` next, after the transaction in progress, and publishes it whether or not
+  // it changed. An item that is written only is never read.
+  void readNow(size_t index);
+
   // The figures so far; the reply times start again from here.
   LineFigures takeFigures();
 
@@ -81,6 +85,7 @@ class LineWorker {
     Json publishedValue;
     std::string publishedQuality;
     Clock::time_point publishedAt;
+    bool publishNext = false;  // read on request: published changed or not
   };
 
   void run();
@@ -114,6 +119,7 @@ class LineWorker {
   std::mutex mutex_;  // guards what follows
   std::condition_variable wake_;
   WriteQueue writes_{kWriteQueueCapacity};
+  std::vector<size_t> readsAsked_;  // items to read now, by index
   bool open_ = false;
   std::string downReason_;
   bool stopping_ = false;

@@ -31,13 +31,15 @@ void LineWorker::markOverdue(Clock::time_point now) {
 void LineWorker::sample(ItemState& item, const std::string& quality) {
   const Clock::time_point now = Clock::now();
   const bool publish = item.config->publish == PublishMode::kEveryPoll || !item.everPublished ||
-                       item.value != item.publishedValue || quality != item.publishedQuality ||
+                       item.publishNext || item.value != item.publishedValue ||
+                       quality != item.publishedQuality ||
                        now - item.publishedAt >= item.config->heartbeat;
   if (!publish) return;
   sink_.publish(topics_.item(config_.name, item.config->name),
                 valuePayload(item.value, text::timestampNow(), quality), true,
                 MessageSink::Keep::kLatest);
   item.everPublished = true;
+  item.publishNext = false;
   item.publishedValue = item.value;
   item.publishedQuality = quality;
   item.publishedAt = now;

@@ -55,7 +55,7 @@ class Run {
       // Set messages arrive only after start(), by which time gateway_ is set.
       link_ = std::make_unique<MqttLink>(
           topics_, [this](const std::string& topic, const std::string& payload, bool retained) {
-            gateway_->onSet(topic, payload, retained);
+            gateway_->onMessage(topic, payload, retained);
           });
     }
     gateway_ = std::make_unique<Gateway>(config, driver, sink());

@@ -3,6 +3,8 @@
 #include <mosquitto.h>
 #include <mqtt_protocol.h>
 
+#include <algorithm>
+
 #include "mqtt_link.h"
 #include "mqtt_settings.h"
 #include "tell.h"
@@ -34,10 +36,14 @@ void MqttLink::onConnect(mosquitto* client, void* self, int code, int, const mos
     const std::lock_guard<std::mutex> forget(link.errorMutex_);
     link.lastError_.clear();
   }
+  // Writes and reads asked for, in one subscription: one answer says whether both arrive.
+  const std::string set = link.topics_.setSubscription();
+  const std::string get = link.topics_.getSubscription();
+  char* const subscriptions[] = {const_cast<char*>(set.c_str()), const_cast<char*>(get.c_str())};
   const int subscribed =
-      mosquitto_subscribe(client, nullptr, link.topics_.setSubscription().c_str(), kQos);
+      mosquitto_subscribe_multiple(client, nullptr, 2, subscriptions, kQos, 0, nullptr);
   if (subscribed != MOSQ_ERR_SUCCESS) {
-    tell(Priority::kError, "cannot subscribe to " + link.topics_.setSubscription() + ": " +
+    tell(Priority::kError, "cannot subscribe to " + set + " and " + get + ": " +
                                mosquitto_strerror(subscribed) +
                                "; writes cannot arrive until the next connection");
   }
@@ -49,7 +55,8 @@ void MqttLink::onConnect(mosquitto* client, void* self, int code, int, const mos
 void MqttLink::onSubscribe(mosquitto*, void* self, int, int count, const int* granted) {
   auto& link = *static_cast<MqttLink*>(self);
   const std::lock_guard<std::mutex> hold(link.mutex_);
-  link.subscribed_ = count > 0 && granted[0] < 0x80;
+  link.subscribed_ =
+      count > 0 && std::all_of(granted, granted + count, [](int qos) { return qos < 0x80; });
   if (!link.subscribed_) {
     tell(Priority::kError, "the broker refused the subscription to " +
                                link.topics_.setSubscription() +

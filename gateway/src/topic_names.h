@@ -23,7 +23,7 @@ std::string topicPrefixProblem(const std::string& prefix);
 
 // The gateway's topics, one row each: where it stands under the prefix (LINE and ITEM stand for a
 // line's and an item's name), whether it is retained, and what it carries.
-enum class TopicKind { kGatewayStatus, kMetrics, kLineStatus, kItem, kSet, kSetResult };
+enum class TopicKind { kGatewayStatus, kMetrics, kLineStatus, kItem, kSet, kSetResult, kGet };
 
 struct TopicRow {
   TopicKind kind;
@@ -50,6 +50,9 @@ inline constexpr TopicRow kTopicRows[] = {
     {TopicKind::kSetResult, "LINE/ITEM/set/result", false,
      "{\"id\":...,\"sent\":42,\"confirmed\":true}, or with \"error\": the verdict, not sent, "
      "superseded, or outcome unknown"},
+    {TopicKind::kGet, "LINE/ITEM/get", false,
+     "anything, from any client: the item is read now and published on its topic, changed or "
+     "not"},
 };
 // clang-format on
 static_assert(text::rowsFollowTheirKeys(kTopicRows, &TopicRow::kind),
@@ -80,8 +83,9 @@ struct Topics {
   std::string setResult(const std::string& line, const std::string& item) const {
     return topic(TopicKind::kSetResult, line, item);
   }
-  // Every item's set topic at once.
+  // Every item's set topic at once, and every item's get topic.
   std::string setSubscription() const { return set("+", "+"); }
+  std::string getSubscription() const { return topic(TopicKind::kGet, "+", "+"); }
 
   // Whether `topic` is one of `kind` under this prefix, and if so the line's and item's names
   // it holds.

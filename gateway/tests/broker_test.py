@@ -97,6 +97,13 @@ try:
     check("online", watch.wait(f"{PREFIX}/status", lambda p: p == "online") is not None)
     check("the line is up", watch.wait(f"{PREFIX}/hall-1/status",
                                        lambda p: p["state"] == "up") is not None, watch.messages)
+    # A get reads an item now and publishes it, though it did not change.
+    led = f"{PREFIX}/hall-1/led"
+    check("the led is published", watch.wait(led) is not None, watch.messages)
+    since = len(watch.messages)
+    publish(broker, f"{led}/get", "")
+    check("a get publishes the item again, unchanged", watch.wait(led, since=since) is not None,
+          watch.messages[since:])
     value = watch.wait(f"{PREFIX}/hall-1/level")
     check("a value with its time and quality", value is not None and value["value"] == 0 and
           value["quality"] == "good" and value["time"].endswith("Z"), value)

@@ -97,6 +97,23 @@ TEST_F(LineWorkerTest, AWriteGoesAheadOfThePolls) {
   EXPECT_LE(at - before, 1u);
 }
 
+// An item read on request is published at once, though its value did not change and its next
+// poll and heartbeat are a day away.
+TEST_F(LineWorkerTest, AReadAskedForIsPublishedChangedOrNot) {
+  line_.items.resize(1);
+  line_.items[0].every = Milliseconds(86400000);
+  line_.items[0].publish = PublishMode::kOnChange;
+  line_.items[0].heartbeat = Milliseconds(86400000);
+  const std::string topic = topics_.item("l", "i0");
+  LineWorker worker(line_, topics_, driver_.entryPoints(), sink_);
+  worker.start();
+  sink_.await([&](const auto& m) { return countOn(m, topic) == 1; });
+  worker.readNow(0);
+  const auto messages = sink_.await([&](const auto& m) { return countOn(m, topic) == 2; });
+  worker.stop();
+  EXPECT_EQ(countOn(messages, topic), 2u);
+}
+
 TEST_F(LineWorkerTest, EarliestDeadlineServesEveryItemInTurn) {
   LineWorker worker(line_, topics_, driver_.entryPoints(), sink_);
   worker.start();
