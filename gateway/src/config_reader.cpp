@@ -23,7 +23,11 @@ bool Reader::scalar(const YAML::Node& node, const std::string& what, std::string
 }
 
 bool Reader::number(const YAML::Node& node, const KeyFacts& key, long long& value) {
-  const std::string what = key.key;
+  return number(node, key.key, key, value);
+}
+
+bool Reader::number(const YAML::Node& node, const std::string& what, const KeyFacts& key,
+                    long long& value) {
   std::string text;
   if (!scalar(node, what, text)) return false;
   if (!text::parseBounded(text, key.low, key.high, value)) {
@@ -35,11 +39,8 @@ bool Reader::number(const YAML::Node& node, const KeyFacts& key, long long& valu
 }
 
 bool Reader::milliseconds(const YAML::Node& node, const KeyFacts& key, Milliseconds& value) {
-  KeyFacts inMilliseconds = key;
-  const std::string what = std::string(key.key) + " (milliseconds)";
-  inMilliseconds.key = what.c_str();
   long long count = 0;
-  if (!number(node, inMilliseconds, count)) return false;
+  if (!number(node, std::string(key.key) + " (milliseconds)", key, count)) return false;
   value = Milliseconds(count);
   return true;
 }

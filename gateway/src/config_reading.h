@@ -75,6 +75,8 @@ class Reader {
   bool scalar(const YAML::Node& node, const std::string& what, std::string& value);
   // A whole number within the key's bounds.
   bool number(const YAML::Node& node, const KeyFacts& key, long long& value);
+  bool number(const YAML::Node& node, const std::string& what, const KeyFacts& key,
+              long long& value);
   bool milliseconds(const YAML::Node& node, const KeyFacts& key, Milliseconds& value);
   bool flag(const YAML::Node& node, const KeyFacts& key, bool& value);
   bool name(const YAML::Node& node, const std::string& what, std::string& value);

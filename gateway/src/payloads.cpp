@@ -72,24 +72,18 @@ ValueBounds valueBounds(const host::KindInfo& kind) {
 std::string valueProblem(const host::KindInfo& kind, double value) {
   if (!std::isfinite(value) || value != std::trunc(value))
     return "the value must be a whole number";
-  const ValueBounds bounds = valueBounds(kind);
-  const auto told = [](double bound) { return std::to_string(static_cast<long long>(bound)); };
-  switch (kind.value) {
-    case facts::ValueRule::kLowByte:
-    case facts::ValueRule::kWhole32:
-      if (value < bounds.least || value > bounds.most) {
-        return std::string(kind.name) + " takes " + told(bounds.least) + " to " + told(bounds.most);
-      }
-      if (kind.value == facts::ValueRule::kLowByte) return "";
-      if (static_cast<double>(static_cast<float>(value)) != value) {
-        return "the driver carries values as 32-bit floats, which cannot hold this one exactly";
-      }
-      return "";
-    case facts::ValueRule::kFirmware:
-    case facts::ValueRule::kModifier:
-      break;
+  if (kind.value != facts::ValueRule::kLowByte && kind.value != facts::ValueRule::kWhole32) {
+    return std::string(kind.name) + " cannot be written";
   }
-  return std::string(kind.name) + " cannot be written";
+  const ValueBounds bounds = valueBounds(kind);
+  if (value < bounds.least || value > bounds.most) {
+    const auto told = [](double bound) { return std::to_string(static_cast<long long>(bound)); };
+    return std::string(kind.name) + " takes " + told(bounds.least) + " to " + told(bounds.most);
+  }
+  if (static_cast<double>(static_cast<float>(value)) != value) {
+    return "the driver carries values as 32-bit floats, which cannot hold this one exactly";
+  }
+  return "";
 }
 
 std::string setResultPayload(const Json& id, std::optional<int64_t> sent, bool confirmed,
