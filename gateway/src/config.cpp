@@ -28,6 +28,13 @@ bool operator==(const BrokerConfig& a, const BrokerConfig& b) {
          std::tie(b.host, b.port, b.clientId, b.username, b.passwordFile, b.tls);
 }
 
+bool operator==(const HttpConfig& a, const HttpConfig& b) {
+  return std::tie(a.address, a.port, a.username, a.passwordFile, a.readPassword, a.readOnly,
+                  a.certFile, a.keyFile) == std::tie(b.address, b.port, b.username, b.passwordFile,
+                                                     b.readPassword, b.readOnly, b.certFile,
+                                                     b.keyFile);
+}
+
 GatewayConfig simulatedConfig() {
   // clang-format off
   static const char* const kText = R"(topic-prefix: zephlor/sim

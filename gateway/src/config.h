@@ -69,10 +69,27 @@ struct DiscoveryConfig {
   std::string prefix = "homeassistant";
 };
 
+// The HTTP port: the metrics, the live page and its events, and writes from the page.
+struct HttpConfig {
+  std::string listen = "127.0.0.1:9650";  // as given, for messages
+  std::string address = "127.0.0.1";
+  int port = 9650;
+  std::string username = "operator";
+  std::string passwordFile;   // writes need the password; without one they are off
+  bool readPassword = false;  // the page, its events and the metrics need it too
+  bool readOnly = false;      // no writes, whatever else is set
+  std::string certFile;       // HTTPS with these two; plain HTTP without
+  std::string keyFile;
+
+  bool writes() const { return !readOnly && !passwordFile.empty(); }
+  bool https() const { return !certFile.empty(); }
+};
+
 struct GatewayConfig {
   BrokerConfig broker;
   std::string topicPrefix;
   std::optional<DiscoveryConfig> discovery;  // off unless given
+  std::optional<HttpConfig> http;            // off unless given
   std::vector<LineConfig> lines;
   Milliseconds metricsEvery{10000};  // 0: no metrics
 };
@@ -98,6 +115,7 @@ bool operator==(const ItemConfig& a, const ItemConfig& b);
 bool operator==(const LineConfig& a, const LineConfig& b);
 bool operator==(const TlsConfig& a, const TlsConfig& b);
 bool operator==(const BrokerConfig& a, const BrokerConfig& b);
+bool operator==(const HttpConfig& a, const HttpConfig& b);
 
 // Reads a configuration from its YAML text.
 ConfigReading readConfig(const std::string& yamlText);

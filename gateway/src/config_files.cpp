@@ -100,4 +100,19 @@ bool readPassword(const std::string& path, std::string& password, std::string& e
   return true;
 }
 
+bool readPasswords(const GatewayConfig& config, bool dryRun, Passwords& passwords,
+                   std::string& error) {
+  if (!dryRun && !config.broker.passwordFile.empty() &&
+      !readPassword(config.broker.passwordFile, passwords.broker, error)) {
+    error = "the broker's password file: " + error;
+    return false;
+  }
+  if (config.http && !config.http->passwordFile.empty() &&
+      !readPassword(config.http->passwordFile, passwords.http, error)) {
+    error = "the HTTP port's password file: " + error;
+    return false;
+  }
+  return true;
+}
+
 }  // namespace zephlor::gateway

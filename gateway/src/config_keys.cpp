@@ -7,6 +7,7 @@
 #include "topic_names.h"
 #include "zephlor_io/serial_port.h"
 #include "zephlor_text/filled_in.h"
+#include "zephlor_text/listen_address.h"
 #include "zephlor_text/whole_number.h"
 
 namespace zephlor::gateway {
@@ -63,6 +64,9 @@ std::string brokerPort() {
 }
 std::string clientId() { return "zephlor-gateway-HOSTNAME-NAME"; }
 std::string discoveryPrefix() { return DiscoveryConfig{}.prefix; }
+std::string httpListen() { return HttpConfig{}.listen; }
+std::string httpUsername() { return HttpConfig{}.username; }
+std::string no() { return "false"; }
 std::string metricsEvery() { return std::to_string(GatewayConfig{}.metricsEvery.count()); }
 
 // The publishing keys, the same at every level.
@@ -193,6 +197,49 @@ const KeyRows<DiscoveryConfig> kDiscoveryKeys = {
        if (!problem.empty()) r.fault(v.Mark(), "prefix \"" + c.prefix + "\": " + problem); }},
 };
 
+const KeyRows<HttpConfig> kHttpTlsKeys = {
+    {{"cert-file", "a file", 0, 0, "the page's certificate, with key-file (PEM)", none},
+     [](Reader& r, const YAML::Node& v, HttpConfig& h, const KeyFacts&) { r.scalar(v, "cert-file", h.certFile); }},
+    {{"key-file", "a file", 0, 0, "the certificate's private key, with cert-file (PEM)", none},
+     [](Reader& r, const YAML::Node& v, HttpConfig& h, const KeyFacts&) { r.scalar(v, "key-file", h.keyFile); }},
+};
+
+const KeyRows<HttpConfig> kHttpKeys = {
+    {{"listen", "[ADDRESS:]PORT", 0, 0, "where the page, its events and the metrics are served; "
+      "an address other than loopback needs password-file or read-only", httpListen},
+     [](Reader& r, const YAML::Node& v, HttpConfig& h, const KeyFacts&) {
+       if (!r.scalar(v, "listen", h.listen)) return;
+       if (!text::parseListenAddress(h.listen, 1, h.address, h.port))
+         r.fault(v.Mark(), "listen must be [ADDRESS:]PORT, the port 1 to 65535, not \"" + h.listen + "\""); }},
+    {{"username", "text", 0, 0, "the user name that goes with the password", httpUsername},
+     [](Reader& r, const YAML::Node& v, HttpConfig& h, const KeyFacts&) { r.scalar(v, "username", h.username); }},
+    {{"password-file", "a file", 0, 0, "the password (HTTP basic authentication) that writes from the "
+      "page need, on the file's first line; without it there are no writes", none},
+     [](Reader& r, const YAML::Node& v, HttpConfig& h, const KeyFacts&) { r.scalar(v, "password-file", h.passwordFile); }},
+    {{"read-password", "true or false", 0, 0, "whether the page, its events and the metrics need the "
+      "password too", no},
+     [](Reader& r, const YAML::Node& v, HttpConfig& h, const KeyFacts& k) { r.flag(v, k, h.readPassword); }},
+    {{"read-only", "true or false", 0, 0, "no writes from the page, whatever else is set", no},
+     [](Reader& r, const YAML::Node& v, HttpConfig& h, const KeyFacts& k) { r.flag(v, k, h.readOnly); }},
+    {{"tls", "a mapping", 0, 0, "HTTPS (below) in the place of plain HTTP", none},
+     [](Reader& r, const YAML::Node& v, HttpConfig& h, const KeyFacts&) {
+       readMapping(r, v, "http's tls", kHttpTlsKeys, h);
+       if (h.certFile.empty() || h.keyFile.empty()) r.fault(v.Mark(), "http's tls needs cert-file and key-file"); }},
+};
+
+// The HTTP port's settings that only make sense together.
+void checkHttp(Reader& reader, const YAML::Node& node, const HttpConfig& http) {
+  if (http.readPassword && http.passwordFile.empty()) {
+    reader.fault(node.Mark(), "http's read-password needs password-file");
+  }
+  if (!text::isLoopbackAddress(http.address) && http.passwordFile.empty() && !http.readOnly) {
+    reader.fault(node.Mark(),
+                 "http listens on " + http.listen +
+                     ", which other machines reach: give it password-file, or read-only: true "
+                     "to serve the page and the metrics to anyone who reaches it");
+  }
+}
+
 const KeyRows<TopDraft> kTopKeys = {
     {{"broker", "a mapping", 0, 0, "the broker and how to reach it (below)", none},
      [](Reader& r, const YAML::Node& v, TopDraft& d, const KeyFacts&) {
@@ -211,6 +258,12 @@ const KeyRows<TopDraft> kTopKeys = {
       "for every item, so each line is a device there and each item an entity", none},
      [](Reader& r, const YAML::Node& v, TopDraft& d, const KeyFacts&) {
        readMapping(r, v, "discovery", kDiscoveryKeys, d.config.discovery.emplace()); }},
+    {{"http", "a mapping", 0, 0, "the HTTP port (below): Prometheus metrics on /metrics, a live page "
+      "of every line on /, and writes from it", none},
+     [](Reader& r, const YAML::Node& v, TopDraft& d, const KeyFacts&) {
+       HttpConfig& http = d.config.http.emplace();
+       readMapping(r, v, "http", kHttpKeys, http);
+       if (v.IsMap()) checkHttp(r, v, http); }},
     publishRow<TopDraft>(),
     heartbeatRow<TopDraft>(),
     {{"metrics-every", "milliseconds, {low} to {high}", 0, kLongestPeriod,
@@ -239,6 +292,7 @@ const KeyRows<TopDraft>& topKeys() { return kTopKeys; }
 std::vector<KeyTable> configKeyTables() {
   return {{"the top", factsOf(kTopKeys)}, {"broker", factsOf(kBrokerKeys)},
           {"tls", factsOf(kTlsKeys)},     {"discovery", factsOf(kDiscoveryKeys)},
+          {"http", factsOf(kHttpKeys)},   {"http's tls", factsOf(kHttpTlsKeys)},
           {"a line", factsOf(kLineKeys)}, {"an item", factsOf(kItemKeys)}};
 }
 

@@ -20,8 +20,9 @@ double milliseconds(std::chrono::microseconds time) {
 Gateway::Gateway(const GatewayConfig& config, const host::DriverEntryPoints& driver,
                  MessageSink& sink)
     : topics_{config.topicPrefix}, driver_(driver), sink_(sink) {
+  board_.setLines(config.lines);
   for (const LineConfig& line : config.lines) {
-    lines_.push_back(std::make_unique<LineWorker>(line, topics_, driver_, sink_));
+    lines_.push_back(std::make_unique<LineWorker>(line, topics_, driver_, sink_, board_));
   }
 }
 
@@ -62,7 +63,7 @@ std::string Gateway::reload(const std::vector<LineConfig>& configs) {
         return line != nullptr && line->config().name == config.name;
       });
       told += std::string(told.empty() ? "" : ", ") + (known ? "changed " : "added ") + config.name;
-      kept.push_back(std::make_unique<LineWorker>(config, topics_, driver_, sink_));
+      kept.push_back(std::make_unique<LineWorker>(config, topics_, driver_, sink_, board_));
       arriving.push_back(kept.back().get());
     }
     for (auto& line : lines_) {
@@ -81,6 +82,7 @@ std::string Gateway::reload(const std::vector<LineConfig>& configs) {
   for (auto& [line, why] : leaving) line->requestStop(why);
   for (auto& [line, why] : leaving) line->join();
   leaving.clear();
+  board_.setLines(configs);
   if (started_) {
     for (LineWorker* line : arriving) line->start();
   }
@@ -88,6 +90,7 @@ std::string Gateway::reload(const std::vector<LineConfig>& configs) {
 }
 
 void Gateway::refuse(const std::string& topic, const Json& id, const std::string& error) {
+  board_.writeRefused();
   sink_.publish(topic + "/result", setResultPayload(id, std::nullopt, false, error), false,
                 MessageSink::Keep::kEach);
 }
@@ -137,30 +140,32 @@ void Gateway::onSet(const std::string& topic, const std::string& payload, bool r
                   "retained messages are not carried out: the broker would hand this one to the "
                   "gateway again at every start; publish writes without the retain flag");
   }
+  const std::string refusal = queueWrite(lineName, itemName, readable ? &request : nullptr, error);
+  if (!refusal.empty()) refuse(topic, request.id, refusal);
+}
+
+std::string Gateway::queueWrite(const std::string& lineName, const std::string& itemName,
+                                const SetRequest* request, const std::string& unreadable) {
   const std::lock_guard<std::mutex> hold(mutex_);
   const auto line = std::find_if(lines_.begin(), lines_.end(),
                                  [&](const auto& l) { return l->config().name == lineName; });
-  if (line == lines_.end()) return refuse(topic, request.id, "no line " + lineName);
+  if (line == lines_.end()) return "no line " + lineName;
   const std::vector<ItemConfig>& items = (*line)->config().items;
   const auto found = std::find_if(items.begin(), items.end(),
                                   [&](const ItemConfig& item) { return item.name == itemName; });
-  if (found == items.end()) {
-    return refuse(topic, request.id, "no item " + itemName + " on line " + lineName);
-  }
-  const ItemConfig& item = *found;
+  if (found == items.end()) return "no item " + itemName + " on line " + lineName;
+  if (!found->writable) return "item " + itemName + " is not writable";
+  if (request == nullptr) return unreadable;
+  const std::string problem = valueProblem(*found->item.kind, request->value);
+  if (!problem.empty()) return problem;
+  std::string error;
   const auto index = static_cast<size_t>(found - items.begin());
-  if (!item.writable) {
-    return refuse(topic, request.id, "item " + itemName + " is not writable");
-  }
-  if (!readable) return refuse(topic, request.id, error);
-  const std::string problem = valueProblem(*item.item.kind, request.value);
-  if (!problem.empty()) return refuse(topic, request.id, problem);
-  if (!(*line)->queueWrite({index, request.value, request.id}, error)) {
-    refuse(topic, request.id, error);
-  }
+  if (!(*line)->queueWrite({index, request->value, request->id}, error)) return error;
+  return "";
 }
 
-void Gateway::publishMetrics(const LinkFigures* link) {
+void Gateway::publishMetrics() {
+  const std::optional<LinkFigures> link = sink_.linkFigures();
   Json lines = Json::object();
   {
     const std::lock_guard<std::mutex> hold(mutex_);
@@ -180,7 +185,7 @@ void Gateway::publishMetrics(const LinkFigures* link) {
     }
   }
   Json metrics{{"time", text::timestampNow()}, {"lines", lines}};
-  if (link != nullptr) {
+  if (link) {
     metrics["broker"] = {{"connected", link->connected},
                          {"subscribed", link->subscribed},
                          {"waiting", link->waiting},

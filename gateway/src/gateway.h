@@ -9,15 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "board.h"
 #include "config.h"
 #include "line_worker.h"
 #include "message_sink.h"
 #include "topic_names.h"
 
 namespace zephlor::gateway {
-
-// What the metrics add about the broker connection; nothing with --dry-run.
-struct LinkFigures;
 
 class Gateway {
  public:
@@ -42,11 +40,20 @@ class Gateway {
   // retained one is left alone, as is one for no such item or an item that is written only.
   void onGet(const std::string& topic, bool retained);
 
+  // Queues a write of `request` to ITEM of LINE, as a set topic's message asks; the reason when it
+  // cannot be carried out, empty when it was queued. A null request is a payload that could not be
+  // read, for `unreadable`.
+  std::string queueWrite(const std::string& lineName, const std::string& itemName,
+                         const SetRequest* request, const std::string& unreadable);
+
+  // What the gateway knows of its lines now, for the HTTP port.
+  Board& board() { return board_; }
+
   // Any message from the broker, to onSet or onGet by its topic.
   void onMessage(const std::string& topic, const std::string& payload, bool retained);
 
-  // Publishes every line's figures on the metrics topic, and the broker link's when given.
-  void publishMetrics(const LinkFigures* link);
+  // Publishes every line's figures on the metrics topic, and the broker link's when there is one.
+  void publishMetrics();
 
  private:
   void refuse(const std::string& topic, const Json& id, const std::string& error);
@@ -54,6 +61,7 @@ class Gateway {
   const Topics topics_;
   const host::DriverEntryPoints& driver_;
   MessageSink& sink_;
+  Board board_;
   std::mutex mutex_;  // guards the lines, which a reload changes while set topics arrive
   std::vector<std::unique_ptr<LineWorker>> lines_;
   bool started_ = false;

@@ -35,9 +35,17 @@ bool isPowerOfTwo(long long count) { return count > 0 && (count & (count - 1)) =
 }  // namespace
 
 LineWorker::LineWorker(const LineConfig& config, const Topics& topics,
-                       const host::DriverEntryPoints& driver, MessageSink& sink)
-    : config_(config), topics_(topics), sink_(sink), session_(driver, settingsOf(config)) {
+                       const host::DriverEntryPoints& driver, MessageSink& sink, Board& board)
+    : config_(config),
+      topics_(topics),
+      sink_(sink),
+      board_(board),
+      session_(driver, settingsOf(config)) {
   for (const ItemConfig& item : config_.items) items_.emplace_back().config = &item;
+  // A retried attempt counts under its own verdict; the last one is counted with the reading.
+  session_.onRetry([this](const host::Item&, const line::Reading& attempt, int) {
+    board_.transaction(config_.name, attempt.verdict, std::nullopt);
+  });
 }
 
 LineWorker::~LineWorker() { stop("gateway stopped"); }
@@ -254,6 +262,11 @@ void LineWorker::count(const line::Reading& reading) {
   // A transaction a stop cut short is not counted.
   const long long attempts =
       reading.attempts - (reading.verdict == TransactionOutcome::kInterrupted ? 1 : 0);
+  if (reading.verdict != TransactionOutcome::kInterrupted) {
+    const bool timed = reading.completed() && !reading.request.empty();
+    board_.transaction(config_.name, reading.verdict,
+                       timed ? std::optional(reading.replyTime) : std::nullopt);
+  }
   const std::lock_guard<std::mutex> hold(mutex_);
   figures_.transactions += attempts;
   figures_.failures += attempts - (reading.completed() ? 1 : 0);

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "board.h"
 #include "config.h"
 #include "message_sink.h"
 #include "payloads.h"
@@ -45,8 +46,9 @@ inline constexpr const char* kOverdueQuality = "overdue";
 
 class LineWorker {
  public:
+  // What it publishes goes to `sink`, and is told to `board` too.
   LineWorker(const LineConfig& config, const Topics& topics, const host::DriverEntryPoints& driver,
-             MessageSink& sink);
+             MessageSink& sink, Board& board);
   ~LineWorker();
   LineWorker(const LineWorker&) = delete;
   LineWorker& operator=(const LineWorker&) = delete;
@@ -107,6 +109,7 @@ class LineWorker {
   const LineConfig config_;
   const Topics topics_;
   MessageSink& sink_;
+  Board& board_;
   std::vector<ItemState> items_;
 
   line::LineSession session_;

@@ -13,9 +13,10 @@ void LineWorker::publishStatus(bool up, const std::string& reason, Priority prio
   }
   statusPublished_ = true;
   tell(priority, "line " + config_.name + (up ? " up: " : " down: ") + reason);
-  sink_.publish(topics_.lineStatus(config_.name),
-                lineStatusPayload(up, reason, text::timestampNow()), true,
+  const std::string time = text::timestampNow();
+  sink_.publish(topics_.lineStatus(config_.name), lineStatusPayload(up, reason, time), true,
                 MessageSink::Keep::kLatest);
+  board_.lineStatus(config_.name, up, reason, time);
 }
 
 void LineWorker::markOverdue(Clock::time_point now) {
@@ -34,6 +35,8 @@ void LineWorker::sample(ItemState& item, const std::string& quality) {
                        item.publishNext || item.value != item.publishedValue ||
                        quality != item.publishedQuality ||
                        now - item.publishedAt >= item.config->heartbeat;
+  const auto index = static_cast<size_t>(&item - items_.data());
+  board_.sample(config_.name, index, item.value, quality, publish);
   if (!publish) return;
   sink_.publish(topics_.item(config_.name, item.config->name),
                 valuePayload(item.value, text::timestampNow(), quality), true,
@@ -50,6 +53,7 @@ void LineWorker::answer(const WriteRequest& request, std::optional<int64_t> sent
   sink_.publish(topics_.setResult(config_.name, items_[request.item].config->name),
                 setResultPayload(request.id, sent, confirmed, error), false,
                 MessageSink::Keep::kEach);
+  board_.writeAnswered(config_.name, request.item, request.id, sent, confirmed, error);
 }
 
 }  // namespace zephlor::gateway

@@ -14,6 +14,7 @@
 #include "dry_run_sink.h"
 #include "gateway.h"
 #include "gateway_options.h"
+#include "http_port.h"
 #include "mqtt_link.h"
 #include "reload_request.h"
 #include "tell.h"
@@ -63,9 +64,14 @@ class Run {
 
   MessageSink& sink() { return dryRun_ ? static_cast<MessageSink&>(*dryRun_) : *link_; }
 
-  ExitCode start(const std::string& password, std::string& error) {
+  ExitCode start(const Passwords& passwords, std::string& error) {
+    if (config_.http) {
+      http_ = std::make_unique<HttpPort>(*config_.http, *gateway_, sink());
+      const ExitCode code = http_->start(passwords.http, error);
+      if (code != kSuccess) return code;
+    }
     if (link_) {
-      const ExitCode code = link_->start(config_.broker, password, error);
+      const ExitCode code = link_->start(config_.broker, passwords.broker, error);
       if (code != kSuccess) return code;
     } else {
       sink().publish(topics_.gatewayStatus(), "online", true, MessageSink::Keep::kLatest);
@@ -78,6 +84,7 @@ class Run {
   // Every line is told at once; what they publish on the way out is given a moment to reach the
   // broker before "offline".
   void stop() {
+    if (http_) http_->stop();
     gateway_->stop();
     if (link_) {
       link_->stop(kStopGrace);
@@ -95,11 +102,7 @@ class Run {
     return kSuccess;
   }
 
-  void publishMetrics() {
-    if (!link_) return gateway_->publishMetrics(nullptr);
-    const LinkFigures figures = link_->figures();
-    gateway_->publishMetrics(&figures);
-  }
+  void publishMetrics() { gateway_->publishMetrics(); }
 
   const GatewayConfig& config() const { return config_; }
   std::string reload(const GatewayConfig& fresh) {
@@ -119,6 +122,7 @@ class Run {
   std::unique_ptr<DryRunSink> dryRun_;
   std::unique_ptr<MqttLink> link_;
   std::unique_ptr<Gateway> gateway_;
+  std::unique_ptr<HttpPort> http_;
 };
 
 }  // namespace
@@ -165,10 +169,9 @@ int main(int argc, char** argv) {
     std::cout << describeTopics(config);
     return kSuccess;
   }
-  std::string password;
-  if (!options.dryRun && !config.broker.passwordFile.empty() &&
-      !readPassword(config.broker.passwordFile, password, error)) {
-    return fail(kConfigUnreadable, "the password file: " + error);
+  Passwords passwords;
+  if (!readPasswords(config, options.dryRun, passwords, error)) {
+    return fail(kConfigUnreadable, error);
   }
 
   line::SharedPlugin driver;
@@ -182,7 +185,7 @@ int main(int argc, char** argv) {
   installReloadHandler();
   if (!options.dryRun) mosquitto_lib_init();
   auto run = std::make_unique<Run>(config, options, driver.entryPoints());
-  code = run->start(password, error);
+  code = run->start(passwords, error);
   if (code != kSuccess) return fail(code, error);
 
   auto nextMetrics = std::chrono::steady_clock::now() + config.metricsEvery;
@@ -204,27 +207,27 @@ int main(int argc, char** argv) {
       tell(Priority::kError, "reload refused; the running configuration is kept");
       continue;
     }
-    std::string freshPassword = password;
-    if (!options.dryRun && !fresh.broker.passwordFile.empty() &&
-        !readPassword(fresh.broker.passwordFile, freshPassword, error)) {
-      tell(Priority::kError, "reload refused, the password file: " + error);
+    Passwords freshPasswords;
+    if (!readPasswords(fresh, options.dryRun, freshPasswords, error)) {
+      tell(Priority::kError, "reload refused, " + error);
       continue;
     }
     const GatewayConfig& current = run->config();
     if (fresh.broker == current.broker && fresh.topicPrefix == current.topicPrefix &&
-        freshPassword == password) {
+        fresh.http == current.http && freshPasswords == passwords) {
       const std::string changed = run->reload(fresh);
       tell(Priority::kNotice, "reloaded " + options.configFile + ": " + changed);
       continue;
     }
     tell(Priority::kNotice,
-         "reloaded " + options.configFile + ": the broker or the topics changed; connecting again");
+         "reloaded " + options.configFile +
+             ": the broker, the topics or the HTTP port changed; starting them again");
     announce(run->sink(), run->config(), fresh);  // what the fresh one has no more is taken back
     run->stop();
     run.reset();
-    password = freshPassword;
+    passwords = freshPasswords;
     run = std::make_unique<Run>(fresh, options, driver.entryPoints());
-    if ((code = run->start(password, error)) != kSuccess) {
+    if ((code = run->start(passwords, error)) != kSuccess) {
       fail(code, error);
       break;
     }

@@ -2,9 +2,19 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
+#include <optional>
 #include <string>
 
 namespace zephlor::gateway {
+
+struct LinkFigures {
+  bool connected = false;
+  bool subscribed = false;  // the broker took the subscription to the set topics
+  size_t waiting = 0;       // messages in the outbox
+  long long coalesced = 0;  // waiting values a newer one replaced
+  long long dropped = 0;    // write results dropped beyond the outbox's bound
+};
 
 class MessageSink {
  public:
@@ -23,6 +33,9 @@ class MessageSink {
   // it takes in a moment. A poll whose value could only replace one still waiting is work for
   // nothing, and the machine's time is better spent getting the waiting ones out.
   virtual void awaitRoom(std::chrono::milliseconds most) { (void)most; }
+
+  // The broker connection's figures, from any thread; none when there is no broker.
+  virtual std::optional<LinkFigures> linkFigures() const { return std::nullopt; }
 };
 
 }  // namespace zephlor::gateway

@@ -31,13 +31,6 @@ struct mqtt5__property;
 namespace zephlor::gateway {
 
 // What the broker connection has done, for the metrics.
-struct LinkFigures {
-  bool connected = false;
-  bool subscribed = false;  // the broker took the subscription to the set topics
-  size_t waiting = 0;       // messages in the outbox
-  long long coalesced = 0;  // waiting values a newer one replaced
-  long long dropped = 0;    // write results dropped beyond the outbox's bound
-};
 
 class MqttLink : public MessageSink {
  public:
@@ -65,6 +58,7 @@ class MqttLink : public MessageSink {
   std::string refusal() const;
 
   LinkFigures figures() const;
+  std::optional<LinkFigures> linkFigures() const override { return figures(); }
 
   // Gives what waits up to `grace` to reach the broker, publishes "offline", waits for the
   // broker to take it (within the same grace), and disconnects.

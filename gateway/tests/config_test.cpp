@@ -180,7 +180,11 @@ INSTANTIATE_TEST_SUITE_P(Faults, RefusedConfig, testing::Values(
     Faulty{"BadBaud", "topic-prefix: p\nlines:\n  - {name: l, device: sim, baud: 9601, items: []}\n",
            3, 34, "baud must be one of"},
     Faulty{"BadPort", "broker: {port: 0}\n", 1, 16, "from 1 to 65535"},
-    Faulty{"HalfClientCertificate", "broker: {tls: {ca-file: c, cert-file: x}}\n", 1, 15, "together"}),
+    Faulty{"HalfClientCertificate", "broker: {tls: {ca-file: c, cert-file: x}}\n", 1, 15, "together"},
+    Faulty{"HttpListenNoPort", "http: {listen: 127.0.0.1}\n", 1, 16, "[ADDRESS:]PORT"},
+    Faulty{"HttpOpenWithoutPassword", "http: {listen: 0.0.0.0:9650}\n", 1, 7, "password-file, or read-only"},
+    Faulty{"HttpReadPasswordWithoutOne", "http: {read-password: true}\n", 1, 7, "needs password-file"},
+    Faulty{"HttpHalfCertificate", "http: {tls: {cert-file: c}}\n", 1, 13, "cert-file and key-file"}),
     [](const testing::TestParamInfo<Faulty>& row) { return row.param.name; });
 // clang-format on
 

@@ -77,10 +77,11 @@ class LineWorkerTest : public testing::Test {
   LineConfig line_;
   const Topics topics_{"p"};
   RecordingSink sink_;
+  Board board_;
 };
 
 TEST_F(LineWorkerTest, AWriteGoesAheadOfThePolls) {
-  LineWorker worker(line_, topics_, driver_.entryPoints(), sink_);
+  LineWorker worker(line_, topics_, driver_.entryPoints(), sink_, board_);
   worker.start();
   sink_.await([](const auto& m) { return m.size() >= 12; });
   std::string error;
@@ -105,7 +106,7 @@ TEST_F(LineWorkerTest, AReadAskedForIsPublishedChangedOrNot) {
   line_.items[0].publish = PublishMode::kOnChange;
   line_.items[0].heartbeat = Milliseconds(86400000);
   const std::string topic = topics_.item("l", "i0");
-  LineWorker worker(line_, topics_, driver_.entryPoints(), sink_);
+  LineWorker worker(line_, topics_, driver_.entryPoints(), sink_, board_);
   worker.start();
   sink_.await([&](const auto& m) { return countOn(m, topic) == 1; });
   worker.readNow(0);
@@ -115,7 +116,7 @@ TEST_F(LineWorkerTest, AReadAskedForIsPublishedChangedOrNot) {
 }
 
 TEST_F(LineWorkerTest, EarliestDeadlineServesEveryItemInTurn) {
-  LineWorker worker(line_, topics_, driver_.entryPoints(), sink_);
+  LineWorker worker(line_, topics_, driver_.entryPoints(), sink_, board_);
   worker.start();
   const auto messages = sink_.await([](const auto& m) { return m.size() >= 1 + 8 * 4; });
   worker.stop();
@@ -136,7 +137,7 @@ TEST_F(LineWorkerTest, ItemsTheLineCannotKeepUpWithAreOverdue) {
     item.publish = PublishMode::kOnChange;
     line_.items.push_back(item);
   }
-  LineWorker worker(line_, topics_, driver_.entryPoints(), sink_);
+  LineWorker worker(line_, topics_, driver_.entryPoints(), sink_, board_);
   worker.start();
   const auto messages = sink_.await([](const auto& m) {
     return std::any_of(m.begin(), m.end(), [](const auto& message) {
@@ -164,7 +165,7 @@ TEST_F(LineWorkerTest, AFloodOfWritesLeavesThePollsTheirShare) {
   written.every = Milliseconds(60000);
   written.writable = true;
   line.items = {watched, written};
-  LineWorker worker(line, topics_, driver_.entryPoints(), sink_);
+  LineWorker worker(line, topics_, driver_.entryPoints(), sink_, board_);
   worker.start();
   const std::string watchedTopic = topics_.item("l", "watched");
   const std::string results = topics_.setResult("l", "written");

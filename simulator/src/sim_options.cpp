@@ -9,6 +9,7 @@
 #include "zephlor_io/platform_facts.h"
 #include "zephlor_io/serial_port.h"
 #include "zephlor_text/help_rows.h"
+#include "zephlor_text/listen_address.h"
 #include "zephlor_text/visible_bytes.h"
 #include "zephlor_text/whole_number.h"
 
@@ -43,19 +44,7 @@ bool listenOn(SimOptions& options, Listen listen) {
 // --tcp and --rfc2217: [ADDRESS:]PORT, an IPv6 address in brackets as the simulator prints it.
 bool listenOnTcp(SimOptions& o, const std::string& value, bool rfc2217, std::string& form) {
   form = "[ADDRESS:]PORT, the port from 0 (any free one) to 65535";
-  const size_t colon = value.rfind(':');
-  if (colon != std::string::npos) o.tcpAddress = value.substr(0, colon);
-  const std::string& address = o.tcpAddress;
-  if (address.size() > 2 && address.front() == '[' && address.back() == ']') {
-    o.tcpAddress = address.substr(1, address.size() - 2);
-  }
-  long long port = 0;
-  if (o.tcpAddress.empty() ||
-      !text::parseBounded(value.substr(colon == std::string::npos ? 0 : colon + 1), 0, 65535,
-                          port)) {
-    return false;
-  }
-  o.tcpPort = static_cast<int>(port);
+  if (!text::parseListenAddress(value, 0, o.tcpAddress, o.tcpPort)) return false;
   o.rfc2217 = rfc2217;
   return listenOn(o, Listen::kTcp);
 }

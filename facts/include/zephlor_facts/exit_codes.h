@@ -55,7 +55,8 @@ inline constexpr ExitCodeMeaning kExitCodeMeanings[] = {
      nullptr},
     {kDeviceError, "the device is not a serial line, or the line failed while in use (a hang-up, "
                    "or sending did not finish within the timeout)",
-     "the device, pseudo-terminal or listening socket failed", nullptr},
+     "the device, pseudo-terminal or listening socket failed",
+     "the HTTP port cannot listen (its address is in use, or not this machine's)"},
     {kNoReply, "no whole reply within the timeout (nothing, or an incomplete reply without its "
                "line end)", nullptr, nullptr},
     {kReplyRefused, "the reply was refused by the driver's frame check (too short, or not R..#)",
