@@ -30,6 +30,10 @@ LineView viewOf(const LineConfig& config) {
   return view;
 }
 
+Json ageOf(const ItemView& item, Clock::time_point now) {
+  return item.goodAt ? Json(std::chrono::duration<double>(now - *item.goodAt).count()) : Json();
+}
+
 Json itemJson(const ItemView& item, Clock::time_point now) {
   Json json = {{"name", item.name},         {"label", item.label.empty() ? item.name : item.label},
                {"item", item.item},         {"unit", item.unit},
@@ -167,6 +171,17 @@ std::string Board::stateJson() const {
   Json lines = Json::array();
   for (const LineView& line : lines_) lines.push_back(lineJson(line, now));
   return compact({{"type", "state"}, {"sequence", sequence_}, {"lines", lines}});
+}
+
+std::string Board::agesJson() const {
+  const std::lock_guard<std::mutex> hold(mutex_);
+  const Clock::time_point now = Clock::now();
+  Json lines = Json::object();
+  for (const LineView& line : lines_) {
+    Json& ages = lines[line.name] = Json::array();
+    for (const ItemView& item : line.items) ages.push_back(ageOf(item, now));
+  }
+  return compact({{"type", "ages"}, {"lines", lines}});
 }
 
 Board::Events Board::eventsAfter(uint64_t cursor, std::chrono::milliseconds wait) const {

@@ -96,6 +96,10 @@ class Board {
   // The whole state as the page reads it: lines, their items and the sequence it stands at.
   std::string stateJson() const;
 
+  // Every item's age, the seconds since it was last read good (null for never), line by line:
+  // what a page that follows the events needs besides them, as an unchanged value makes none.
+  std::string agesJson() const;
+
   struct Events {
     std::vector<std::string> events;  // each a JSON object
     bool startAgain = false;          // the reader fell behind, or the lines changed

@@ -19,8 +19,8 @@ using Clock = std::chrono::steady_clock;
 constexpr int kThreads = kMostEventStreams + 4;
 // How long an event stream waits for a change before it looks whether the port is stopping.
 constexpr auto kEventWait = std::chrono::milliseconds(200);
-// A quiet stream says it is still there this often, so proxies and browsers keep it open.
-constexpr auto kStillHereEvery = std::chrono::seconds(15);
+// Every item's age goes to a page this often; it also keeps a quiet stream open through proxies.
+constexpr auto kAgesEvery = std::chrono::seconds(2);
 
 constexpr const char* kRealm = "Basic realm=\"zephlor-gateway\", charset=\"UTF-8\"";
 
@@ -168,7 +168,7 @@ void HttpPort::serveEvents(httplib::Response& response) {
   response.set_header("Cache-Control", "no-store");
   struct Stream {
     uint64_t cursor = 0;
-    Clock::time_point said = Clock::now();
+    Clock::time_point agesSaid = Clock::now();
     bool started = false;
   };
   auto stream = std::make_shared<Stream>();
@@ -184,10 +184,11 @@ void HttpPort::serveEvents(httplib::Response& response) {
         stream->started = true;
         for (const std::string& event : taken.events) out += "data: " + event + "\n\n";
         const Clock::time_point now = Clock::now();
-        if (out.empty() && now - stream->said >= kStillHereEvery) out = ": still here\n\n";
-        if (out.empty()) return true;
-        stream->said = now;
-        return sink.write(out.data(), out.size());
+        if (now - stream->agesSaid >= kAgesEvery) {
+          out += "data: " + gateway_.board().agesJson() + "\n\n";
+          stream->agesSaid = now;
+        }
+        return out.empty() || sink.write(out.data(), out.size());
       },
       [this](bool) { --streams_; });
 }
