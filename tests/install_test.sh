@@ -139,19 +139,52 @@ deb() { ls "$work"/debian/"$1"_"$version"_*.deb 2>/dev/null | head -n 1; }
 for package_file in "libwirelex1 libwirelex.so.1 -> libwirelex.so.$version" \
   "libwirelex-dev usr/include/wirelex.h" "libwirelex-dev wirelex.pc" \
   "libwirelex-dev wirelexConfig.cmake" "zephlor-tools usr/bin/zephlorctl" \
-  "zephlor-tools usr/bin/zephlor-sim" "zephlor-tools zephlor/osterfell.so" \
+  "zephlor-tools usr/bin/zephlor-sim" "osterfell zephlor/osterfell.so" \
   "zephlor-tools man1/zephlorctl.1.gz" "zephlor-tools completions/zephlor-sim" \
   "zephlor-gateway usr/bin/zephlor-gateway" "zephlor-gateway man1/zephlor-gateway.1.gz" \
   "zephlor-gateway man5/zephlor-gateway.yaml.5.gz" \
   "zephlor-gateway ./lib/systemd/system/zephlor-gateway@.service" \
-  "zephlor-gateway completions/zephlor-gateway"; do
+  "zephlor-gateway completions/zephlor-gateway" "zephlor-gateway ./etc/zephlor/" \
+  "zephlor-gateway sysusers.d/zephlor-gateway.conf"; do
   package=${package_file%% *} file=${package_file#* }
   [[ $(dpkg-deb -c "$(deb "$package")" 2>&1) == *"$file"* ]] && pass || fail "$package holds $file"
 done
-expect "the tools depend on the codec's package" "libwirelex1 (>= $version)" \
-  dpkg-deb -f "$(deb zephlor-tools)" Depends
-expect "the gateway depends on the plug-in's package" "zephlor-tools (= " \
+expect "the plug-in depends on the codec's package" "libwirelex1 (>= $version)" \
+  dpkg-deb -f "$(deb osterfell)" Depends
+expect "the gateway depends on the plug-in's package" "osterfell (= " \
   dpkg-deb -f "$(deb zephlor-gateway)" Depends
+[[ $(dpkg-deb -f "$(deb zephlor-gateway)" Depends) != *zephlor-tools* ]] && pass ||
+  fail "the gateway does not depend on the tools"
+[[ $(dpkg-deb -c "$(deb zephlor-tools)") != *osterfell.so* ]] && pass ||
+  fail "the plug-in is in its own package alone"
+
+# How the installed gateway runs, read off its package (systemd need not run here): the unit as
+# the system user with dialout, the user and the configurations' folder made by the maintainer
+# scripts, running gateways restarted on upgrade and stopped on removal, and the sandbox's rating.
+unpacked_gateway=$work/debian/gateway-files
+mkdir -p "$unpacked_gateway"
+dpkg-deb -R "$(deb zephlor-gateway)" "$unpacked_gateway"
+unit=$unpacked_gateway/lib/systemd/system/zephlor-gateway@.service
+for line in "User=zephlor" "Group=zephlor" "SupplementaryGroups=dialout" \
+  "ExecStart=/usr/bin/zephlor-gateway /etc/zephlor/%i.yaml" "ExecReload=/bin/kill -HUP \$MAINPID"; do
+  grep -qx "$line" "$unit" && pass || fail "the unit has $line"
+done
+expect "the user is made, in dialout" "m zephlor dialout" \
+  cat "$unpacked_gateway/usr/lib/sysusers.d/zephlor-gateway.conf"
+expect "the postinst makes the user before it hands it the folder" "systemd-sysusers" \
+  bash -c "sed -n '1,/chown root:zephlor/p' '$unpacked_gateway/DEBIAN/postinst'"
+expect "the folder is root:zephlor 0750" "chmod 0750 /etc/zephlor" cat "$unpacked_gateway/DEBIAN/postinst"
+expect "an upgrade restarts running gateways" "try-restart 'zephlor-gateway@*.service'" \
+  cat "$unpacked_gateway/DEBIAN/postinst"
+expect "removal stops them" "stop 'zephlor-gateway@*.service'" cat "$unpacked_gateway/DEBIAN/prerm"
+if command -v systemd-analyze >/dev/null; then
+  cp "$unit" "$work/zephlor-gateway@example.service"
+  rating=$(systemd-analyze security --offline=true "$work/zephlor-gateway@example.service" 2>&1 |
+    sed -n 's/.*Overall exposure level for .*: \([0-9.]*\) .*/\1/p')
+  echo "systemd-analyze security: $rating"
+  [[ -n $rating ]] && awk "BEGIN { exit !($rating < 4.0) }" && pass ||
+    fail "the unit rates below 4.0 (OK) in systemd-analyze security, not '$rating'"
+fi
 [[ $(dpkg-deb -c "$(deb zephlor-tools)") != *gateway* ]] && pass ||
   fail "zephlor-tools holds nothing of the gateway"
 expect "the .pc names /usr plainly" "prefix=/usr" \
