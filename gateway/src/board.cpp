@@ -71,15 +71,16 @@ void Board::setLines(const std::vector<LineConfig>& configs) {
     lines.push_back(same != lines_.end() ? std::move(*same) : viewOf(config));
   }
   lines_.swap(lines);
+  byName_.clear();
+  for (size_t index = 0; index < lines_.size(); ++index) byName_[lines_[index].name] = index;
   events_.clear();
   epoch_ = ++sequence_;
   changed_.notify_all();
 }
 
 LineView* Board::line(const std::string& name) {
-  const auto found = std::find_if(lines_.begin(), lines_.end(),
-                                  [&](const LineView& line) { return line.name == name; });
-  return found == lines_.end() ? nullptr : &*found;
+  const auto found = byName_.find(name);
+  return found == byName_.end() ? nullptr : &lines_[found->second];
 }
 
 void Board::event(Json event) {

@@ -14,6 +14,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "config.h"
@@ -115,6 +116,8 @@ class Board {
   mutable std::mutex mutex_;
   mutable std::condition_variable changed_;
   std::vector<LineView> lines_;
+  // A line's place in lines_, as every transaction of every line looks its line up.
+  std::unordered_map<std::string, size_t> byName_;
   GatewayCounts counts_;
   std::deque<std::string> events_;
   uint64_t sequence_ = 0;  // of the latest event

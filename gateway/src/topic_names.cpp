@@ -139,6 +139,13 @@ std::string describeTopics(const GatewayConfig& config) {
   for (const auto& [topic, payload] : discoveryConfigs(config)) {
     text << topic << "  Home Assistant discovery (retained)\n";
   }
+  if (config.http) {
+    const HttpConfig& http = *config.http;
+    text << (http.https() ? "https://" : "http://") << http.listen
+         << "/  the live page, /metrics and /events; writes from the page "
+         << (http.writes() ? "with the password" : "off")
+         << (http.readPassword ? "; reading with the password" : "") << "\n";
+  }
   return text.str();
 }
 

@@ -222,8 +222,14 @@ def main():
           "read-only" in checked.stderr, checked.stderr)
 
     port = Port(free_port())
-    child = gateway(config(folder, "plain", device,
-                           f"{{listen: '127.0.0.1:{port.port}', password-file: {folder}/password}}"))
+    plain = config(folder, "plain", device,
+                   f"{{listen: '127.0.0.1:{port.port}', password-file: {folder}/password}}")
+    checked = subprocess.run([GATEWAY, "--check", plain], capture_output=True, text=True,
+                             timeout=LIMIT)
+    check("--check names the port", f"http://127.0.0.1:{port.port}/  the live page" in
+          checked.stdout and "writes from the page with the password" in checked.stdout,
+          checked.stdout)
+    child = gateway(plain)
     status, _, page = port.ask("GET", "/")
     check("the page is served whole", status == 200 and "new EventSource" in page and
           'data-writes="true"' in page and "http://" not in page.replace("http://www.w3.org", ""),
