@@ -137,15 +137,18 @@ def metrics_pass_promtool_and_prometheus(folder, port):
     start(PROMETHEUS, f"--config.file={scrape}", f"--storage.tsdb.path={folder}/tsdb",
           f"--web.listen-address=127.0.0.1:{web}")
     check("Prometheus listens", wait_until(lambda: accepts(web), LIMIT))
+    # It answers 503 until it has read its configuration and its storage is open.
+    check("Prometheus is ready", wait_until(lambda: Port(web).ask("GET", "/-/ready")[0] == 200,
+                                            LIMIT))
     query = "/api/v1/query?query=" + urllib.parse.quote('zephlor_item_value{item="level"}')
     found = []
 
     def scraped():
         try:
-            _, _, body = Port(web).ask("GET", query)
+            status, _, body = Port(web).ask("GET", query)
         except OSError:
             return False
-        found[:] = json.loads(body)["data"]["result"]
+        found[:] = json.loads(body)["data"]["result"] if status == 200 else []
         return bool(found)
 
     check("Prometheus scraped the gateway", wait_until(scraped, LIMIT))
