@@ -69,6 +69,25 @@ bool readPoll(CommandWords& words, Command& command) {
   return !command.items.empty() || words.fail("poll needs at least one item");
 }
 
+bool readMonitor(CommandWords& words, Command& command) {
+  if (!command.options.monitorMode) {
+    return words.fail(
+        "monitor needs --between HOST_SIDE CONTROLLER_SIDE, --tap HOST_TX "
+        "CONTROLLER_TX, or --listen tcp:ADDRESS:PORT");
+  }
+  command.monitorMode = *command.options.monitorMode;
+  command.monitorListen = command.options.monitorListen;
+  if (command.monitorMode != MonitorMode::kListen) {
+    while (!words.done() && command.monitorSides.size() < 2) {
+      command.monitorSides.push_back(words.take());
+    }
+    if (command.monitorSides.size() < 2) {
+      return words.fail("monitor needs the host's side and the controller's side");
+    }
+  }
+  return words.finish("monitor");
+}
+
 bool readRun(CommandWords& words, Command& command) {
   if (words.done()) return words.fail("run needs a script file, or - for standard input");
   command.file = words.take();

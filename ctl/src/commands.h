@@ -16,7 +16,18 @@ namespace zephlor::ctl {
 
 struct Command {
   // In the order of the verb table's rows.
-  enum class Verb { kInfo, kRead, kWrite, kPoll, kRun, kListPorts, kHelp, kFault, kSleep };
+  enum class Verb {
+    kInfo,
+    kRead,
+    kWrite,
+    kPoll,
+    kRun,
+    kListPorts,
+    kHelp,
+    kFault,
+    kSleep,
+    kMonitor
+  };
   Verb verb = Verb::kInfo;
   std::vector<Item> items;
   float value = 0.0f;                        // write
@@ -29,6 +40,9 @@ struct Command {
   std::vector<std::string> faults;           // fault: KIND[:P] settings as given, empty for none
   sim::FaultPlan faultPlan;                  // fault: the same settings, read
   std::vector<std::string> paths;            // list-ports: devices named besides the system's
+  MonitorMode monitorMode = MonitorMode::kBetween;
+  std::vector<std::string> monitorSides;  // monitor --between, --tap: host side, controller side
+  std::string monitorListen;              // monitor --listen: where the host connects
 };
 
 // Reads a command from its words and the command options given with them. `inScript` admits the

@@ -6,6 +6,7 @@
 
 #include "commands.h"
 #include "help.h"
+#include "monitor_running.h"
 #include "options.h"
 #include "output_file.h"
 #include "session.h"
@@ -49,6 +50,8 @@ int main(int argc, char** argv) {
     std::cerr << "zephlorctl: " << error << "\n(see zephlorctl --help)" << std::endl;
     return kUsage;
   }
+  // The monitor opens lines of its own.
+  if (command->verb == Command::Verb::kMonitor) return runMonitor(*command, commandLine);
   // help and list-ports need no line.
   if (const VerbRow& verb = verbRow(command->verb); verb.runAlone != nullptr) {
     return verb.runAlone(*command, std::cout);

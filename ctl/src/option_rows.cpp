@@ -142,6 +142,17 @@ const std::vector<Command> kCommandOptions = {
     {{"--reconnect", nullptr, nullptr}, Section::kCommand, nullptr, {},
      [](CommandOptions& o, const std::string&, const Bounds&) -> Problem {
        o.reconnect = true; return ""; }},
+    {{"--between", nullptr, nullptr}, Section::kCommand, nullptr, {},
+     [](CommandOptions& o, const std::string&, const Bounds&) -> Problem {
+       o.monitorMode = MonitorMode::kBetween; return ""; }},
+    {{"--tap", nullptr, nullptr}, Section::kCommand, nullptr, {},
+     [](CommandOptions& o, const std::string&, const Bounds&) -> Problem {
+       o.monitorMode = MonitorMode::kTap; return ""; }},
+    {{"--listen", nullptr, "tcp:ADDRESS:PORT"}, Section::kCommand, nullptr, {},
+     [](CommandOptions& o, const std::string& v, const Bounds&) -> Problem {
+       o.monitorMode = MonitorMode::kListen;
+       o.monitorListen = v;
+       return ""; }},
     {{"--count", nullptr, "a number"}, Section::kCommand, nullptr, {1, 1000000000},
      [](CommandOptions& o, const std::string& v, const Bounds& b) {
        long long number = 0;

@@ -40,7 +40,13 @@ struct OutputOptions {
 // What belongs to a command rather than the line: write's --u16, poll's --interval, --count and
 // --reconnect.
 // They may stand anywhere on the command line, and anywhere in a script's line.
+// How zephlorctl monitor sees a line: forwarding between the host and the controller, listening on
+// a tap cable's two receive lines, or as the TCP port the host connects to.
+enum class MonitorMode { kBetween, kTap, kListen };
+
 struct CommandOptions {
+  std::optional<MonitorMode> monitorMode;
+  std::string monitorListen;
   bool unsigned16 = false;
   bool reconnect = false;  // poll: a failed line is opened again, the poll goes on
   std::optional<std::chrono::milliseconds> interval;

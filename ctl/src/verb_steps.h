@@ -18,6 +18,7 @@ bool readListPorts(CommandWords& words, Command& command);
 bool readFault(CommandWords& words, Command& command);
 bool readSleep(CommandWords& words, Command& command);
 bool readNothing(CommandWords& words, Command& command);
+bool readMonitor(CommandWords& words, Command& command);
 
 ExitCode runInfo(const Command& command, Session& session, std::ostream& out, std::ostream& err);
 ExitCode runRead(const Command& command, Session& session, std::ostream& out, std::ostream& err);

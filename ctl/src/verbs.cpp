@@ -54,6 +54,16 @@ constexpr VerbRow kVerbs[] = {
     {"sleep", Command::Verb::kSleep, Where::kScriptOnly, readSleep, runSleep, nullptr,
      "sleep MS",
      "pause"},
+    {"monitor", Command::Verb::kMonitor, Where::kCommandLineOnly, readMonitor, nullptr, nullptr,
+     "monitor --between HOST_SIDE CONTROLLER_SIDE | --tap HOST_TX CONTROLLER_TX | "
+     "--listen tcp:ADDRESS:PORT",
+     "watch a line that another host drives, one record per exchange: the item, request, reply, "
+     "value, reply time and verdict. --between forwards every byte both ways, unchanged; each "
+     "side is a serial device, a tcp: or rfc2217: device server, or pty for a new "
+     "pseudo-terminal whose path is told. --tap listens on a tap cable's two receive lines and "
+     "sends nothing. --listen is a TCP port the host connects to, in front of the device server "
+     "--device names. A request unanswered within --timeout has no reply. Ctrl-C ends it with "
+     "a summary: exchanges by item and verdict, and reply-time median and p99 per item"},
 };
 // clang-format on
 

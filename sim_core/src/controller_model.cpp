@@ -4,78 +4,19 @@
 #include <vector>
 
 #include "zephlor_facts/item_catalogue.h"
+#include "zephlor_sim/request_words.h"
 
 namespace zephlor::sim {
 namespace {
 
-enum class Action : uint8_t { kFirmware, kQuery, kSet };
-
-// The controller's view of each request: what it does, which store it touches, and the numbers
-// it expects after the "#".
-struct Command {
-  char mnemonic[3];
-  Action action;
-  Register where;
-  uint8_t addressCount;
-  bool takesModifier;  // an optional 16-bit number after the value
-};
-
-const Command kCommands[] = {
-    {"GV", Action::kFirmware, Register::kLedState /* no store */, 1, false},
-    {"LS", Action::kQuery, Register::kLedState, 3, false},
-    {"GB", Action::kQuery, Register::kModuleLoadLevel, 4, false},
-    {"GC", Action::kQuery, Register::kStationLoadLevel, 3, false},
-    {"GL", Action::kQuery, Register::kContactorLoadLevel, 1, false},
-    {"GH", Action::kQuery, Register::kThermostat, 3, false},
-    {"GS", Action::kQuery, Register::kSwitch, 3, false},
-    {"LD", Action::kSet, Register::kLedState, 3, false},
-    {"LB", Action::kSet, Register::kModuleLoadLevel, 4, true},
-    {"LC", Action::kSet, Register::kStationLoadLevel, 3, true},
-    {"LO", Action::kSet, Register::kContactorLoadLevel, 1, true},
-    {"SH", Action::kSet, Register::kThermostat, 3, false},
-    {"SW", Action::kSet, Register::kSwitch, 3, false},
-    {"LP", Action::kSet, Register::kModuleLoadProfile, 4, false},
-    {"SP", Action::kSet, Register::kStationLoadProfile, 3, false},
-};
-
-const Command* findCommand(std::string_view mnemonic) {
-  for (const Command& command : kCommands) {
-    if (mnemonic == command.mnemonic) return &command;
-  }
-  return nullptr;
-}
-
-// The numbers after "#": each after one or more blanks, an optional minus sign and decimal
-// digits within the signed 32-bit range. Anything else makes the line unknown.
-std::optional<std::vector<int32_t>> parseNumbers(std::string_view text) {
-  std::vector<int32_t> numbers;
-  size_t at = 0;
-  while (at < text.size()) {
-    if (text[at] != ' ') return std::nullopt;
-    while (at < text.size() && text[at] == ' ') ++at;
-    if (at == text.size()) break;  // trailing blanks
-    const bool negative = text[at] == '-';
-    if (negative) ++at;
-    if (at == text.size() || !std::isdigit(static_cast<unsigned char>(text[at]))) {
-      return std::nullopt;
-    }
-    int64_t magnitude = 0;
-    for (; at < text.size() && std::isdigit(static_cast<unsigned char>(text[at])); ++at) {
-      magnitude = magnitude * 10 + (text[at] - '0');
-      if (magnitude > 2147483648LL) return std::nullopt;
-    }
-    const int64_t number = negative ? -magnitude : magnitude;
-    if (number > INT32_MAX) return std::nullopt;
-    numbers.push_back(static_cast<int32_t>(number));
-  }
-  return numbers;
-}
-
 uint8_t lowByte(int32_t number) { return static_cast<uint8_t>(number & 0xFF); }
 
-std::string replyLine(const Command& command, const ItemAddress& address, int32_t value) {
+std::string replyLine(const facts::LineCommand& command, const ItemAddress& address,
+                      int32_t value) {
   std::string line = std::string("R") + command.mnemonic + "#";
-  for (size_t i = 0; i < command.addressCount; ++i) line += " " + std::to_string(address[i]);
+  for (int i = 0; i < command.addressCount; ++i) {
+    line += " " + std::to_string(address[static_cast<size_t>(i)]);
+  }
   return line + " " + std::to_string(value) + "\r\n";
 }
 
@@ -133,42 +74,32 @@ ControllerModel::ControllerModel(FirmwareIdentity firmware, size_t maxItems)
 
 std::optional<std::string> ControllerModel::respond(std::string_view line) {
   whySilent_ = "not a request";
-  if (line.size() < 4 || line[0] != 'V' || line[3] != '#') return std::nullopt;
-  const Command* command = findCommand(line.substr(1, 2));
-  if (command == nullptr) return std::nullopt;
-  const std::optional<std::vector<int32_t>> numbers = parseNumbers(line.substr(4));
-  if (!numbers) return std::nullopt;
-
-  const size_t addressCount = command->addressCount;
-  const size_t least = addressCount + (command->action == Action::kSet ? 1 : 0);
-  const size_t most = least + (command->takesModifier ? 1 : 0);
-  if (numbers->size() < least || numbers->size() > most) return std::nullopt;
+  const std::optional<RequestWords> request = readRequest(line);
+  if (!request) return std::nullopt;
   whySilent_.clear();
-
+  const facts::LineCommand& command = *request->command;
   ItemAddress address{};
-  for (size_t i = 0; i < addressCount; ++i) address[i] = lowByte((*numbers)[i]);
-
-  switch (command->action) {
-    case Action::kFirmware:
-      return "RGV# " + std::to_string(address[0]) + " VER " + firmware_.version + " " +
-             firmware_.date + "\r\n";
-    case Action::kQuery:
-      return replyLine(*command, address, value(command->where, address));
-    case Action::kSet: {
-      const int32_t sent = (*numbers)[addressCount];
-      const int32_t received = holdsWholeValues(command->where) ? sent : lowByte(sent);
-      if (!setValue(command->where, address, received)) {
-        whySilent_ = "the store is full (" + std::to_string(maxItems_) + " items)";
-        return std::nullopt;
-      }
-      if (command->takesModifier) {
-        lastModifier_ =
-            numbers->size() == most ? static_cast<uint16_t>((*numbers)[most - 1] & 0xFFFF) : 0;
-      }
-      return replyLine(*command, address, received);
-    }
+  for (size_t i = 0; i < request->addresses.size(); ++i) {
+    address[i] = lowByte(request->addresses[i]);
   }
-  return std::nullopt;
+  if (command.action == facts::LineAction::kFirmware) {
+    return "RGV# " + std::to_string(address[0]) + " VER " + firmware_.version + " " +
+           firmware_.date + "\r\n";
+  }
+  const auto where = static_cast<Register>(static_cast<unsigned>(command.kind) - 1);
+  if (command.action == facts::LineAction::kQuery) {
+    return replyLine(command, address, value(where, address));
+  }
+  const int32_t sent = *request->value;
+  const int32_t received = holdsWholeValues(where) ? sent : lowByte(sent);
+  if (!setValue(where, address, received)) {
+    whySilent_ = "the store is full (" + std::to_string(maxItems_) + " items)";
+    return std::nullopt;
+  }
+  if (command.takesModifier) {
+    lastModifier_ = static_cast<uint16_t>(request->modifier.value_or(0) & 0xFFFF);
+  }
+  return replyLine(command, address, received);
 }
 
 bool ControllerModel::setValue(Register where, const ItemAddress& address, int32_t value) {

@@ -6,7 +6,7 @@
 #include <iostream>
 
 #include "listeners.h"
-#include "pseudo_terminal.h"
+#include "zephlor_io/fd_line.h"
 #include "zephlor_text/visible_bytes.h"
 
 namespace zephlor::sim {
@@ -62,16 +62,16 @@ int listenOnPseudoTerminal(const SimOptions& options, const Serve& serve) {
     return fail(kUsage, "--link " + text::quotedBytes(options.link) +
                             " exists and is not a symbolic link; it is left alone");
   }
-  PseudoTerminal terminal;
+  std::string device;
   std::string error;
-  if (!terminal.open(error)) return fail(kDeviceError, error);
+  const std::unique_ptr<io::ByteLine> terminal = io::openPseudoTerminal(device, error);
+  if (!terminal) return fail(kDeviceError, error);
   DeviceLink link;
-  if (!options.link.empty() && !link.create(options.link, terminal.devicePath())) {
-    return fail(kDeviceError,
-                "cannot link " + text::quotedBytes(options.link) + " to " + terminal.devicePath());
+  if (!options.link.empty() && !link.create(options.link, device)) {
+    return fail(kDeviceError, "cannot link " + text::quotedBytes(options.link) + " to " + device);
   }
-  std::cout << terminal.devicePath() << std::endl;
-  return serve(ServedLine{terminal, false, true}, terminal.devicePath());
+  std::cout << device << std::endl;
+  return serve(ServedLine{*terminal, false, true}, device);
 }
 
 int listenOnStandardStreams(const Serve& serve) {

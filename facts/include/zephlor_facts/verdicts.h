@@ -60,6 +60,20 @@
      "the line does not fall silent: bytes keep arriving unasked, so {request} was not sent")
 // clang-format on
 
+// What only a monitor of a line that another host drives sees: not how one transaction ended, but
+// how the two sides' lines fit together. Its records carry these names where a transaction's
+// verdict does not apply.
+//
+// clang-format off
+#define ZEPHLOR_WATCH_VERDICTS(XX)                                                                 \
+  /* id, name, words */                                                                          \
+  XX(kNoReplyBeforeNext, "no-reply-before-next", "no reply before the next request")              \
+  XX(kRequestWhileDue, "request-while-due", "a request while the reply was arriving")             \
+  XX(kLateReply, "late-reply", "a reply to an earlier request")                                   \
+  XX(kUnasked, "unasked-reply", "a reply with no request before it")                              \
+  XX(kNotARequest, "not-a-request", "bytes that are no request")
+// clang-format on
+
 namespace zephlor::facts {
 
 enum class TransactionOutcome {
@@ -90,6 +104,30 @@ static_assert(text::rowsFollowTheirKeys(kVerdicts, &VerdictRow::outcome),
 
 inline constexpr const VerdictRow& verdictRow(TransactionOutcome outcome) {
   return kVerdicts[static_cast<size_t>(outcome)];
+}
+
+enum class WatchVerdict {
+#define ZEPHLOR_WATCH_VERDICT_ID(id, ...) id,
+  ZEPHLOR_WATCH_VERDICTS(ZEPHLOR_WATCH_VERDICT_ID)
+#undef ZEPHLOR_WATCH_VERDICT_ID
+};
+
+struct WatchVerdictRow {
+  WatchVerdict verdict;
+  const char* name;
+  const char* words;
+};
+
+inline constexpr WatchVerdictRow kWatchVerdicts[] = {
+#define ZEPHLOR_WATCH_VERDICT_ROW(id, name, words) {WatchVerdict::id, name, words},
+    ZEPHLOR_WATCH_VERDICTS(ZEPHLOR_WATCH_VERDICT_ROW)
+#undef ZEPHLOR_WATCH_VERDICT_ROW
+};
+static_assert(text::rowsFollowTheirKeys(kWatchVerdicts, &WatchVerdictRow::verdict),
+              "row i of the watch verdicts is WatchVerdict i");
+
+inline constexpr const WatchVerdictRow& watchVerdictRow(WatchVerdict verdict) {
+  return kWatchVerdicts[static_cast<size_t>(verdict)];
 }
 
 }  // namespace zephlor::facts

@@ -85,6 +85,10 @@ struct OpenResult {
 // raw 8N1 at `baud`, which must be supported. The device gets its settings back when closed.
 OpenResult openSerialDevice(const std::string& path, int baud);
 
+// A new pseudo-terminal whose device path (in `devicePath`) other programs open as a serial
+// port; the line returned is its other end. Null with the reason where there are none (Windows).
+std::unique_ptr<ByteLine> openPseudoTerminal(std::string& devicePath, std::string& error);
+
 // A raw TCP serial device server, named tcp:HOST:PORT or socket://HOST:PORT: the bytes on its
 // socket are the line's, and the speed is the server's setting. (rfc2217:HOST:PORT names one
 // that takes its settings over telnet.)

@@ -200,4 +200,9 @@ OpenResult openSerialDevice(const std::string& path, int baud) {
 
 const char* permissionAdvice() { return "is the port reserved by a service or another user?"; }
 
+std::unique_ptr<ByteLine> openPseudoTerminal(std::string&, std::string& error) {
+  error = "Windows has no pseudo-terminals; give a pair of virtual COM ports (com0com) instead";
+  return nullptr;
+}
+
 }  // namespace zephlor::io

@@ -1,17 +1,17 @@
-// A pseudo-terminal for the simulator to serve: any program can open its device path as if it
-// were a serial port. POSIX only.
+// A new pseudo-terminal: any program can open its device path as if it were a serial port, and
+// whoever holds this side plays the other end of that line (the simulator, the line monitor).
 #pragma once
 
 #include <string>
 
 #include "zephlor_io/fd_line.h"
 
-namespace zephlor::sim {
+namespace zephlor::io {
 
-// The controller's side of the pseudo-terminal, which never blocks a write. It holds the device
+// This side of the pseudo-terminal, which never blocks a write. It holds the device
 // side open so the line survives clients coming and going, and discarding unsent output also
 // empties what that side has queued and no client has read.
-class PseudoTerminal : public io::FdLine {
+class PseudoTerminal : public FdLine {
  public:
   // On failure returns false with a reason.
   bool open(std::string& error);
@@ -19,8 +19,8 @@ class PseudoTerminal : public io::FdLine {
   void discardUnsentOutput() override;
 
  private:
-  io::FdLine deviceSide_;
+  FdLine deviceSide_;
   std::string devicePath_;
 };
 
-}  // namespace zephlor::sim
+}  // namespace zephlor::io

@@ -1,15 +1,17 @@
 #include "pseudo_terminal.h"
 
+#include <memory>
+
 #include <errno.h>
 #include <fcntl.h>
 #include <stdlib.h>
 #include <string.h>
 #include <termios.h>
 
-namespace zephlor::sim {
+namespace zephlor::io {
 
 bool PseudoTerminal::open(std::string& error) {
-  io::FdLine controllerSide(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK));
+  FdLine controllerSide(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK));
   if (!controllerSide.isOpen() || grantpt(controllerSide.fd()) != 0 ||
       unlockpt(controllerSide.fd()) != 0) {
     error = std::string("cannot create a pseudo-terminal: ") + strerror(errno);
@@ -20,21 +22,28 @@ bool PseudoTerminal::open(std::string& error) {
     error = std::string("cannot name the pseudo-terminal: ") + strerror(errno);
     return false;
   }
-  io::FdLine deviceSide(::open(path, O_RDWR | O_NOCTTY | O_CLOEXEC));
-  // Raw on the device side: no echo of replies back to the simulator, no CR/LF translation.
-  if (!deviceSide.isOpen() || !io::configureRaw8N1(deviceSide.fd(), 9600)) {
+  FdLine deviceSide(::open(path, O_RDWR | O_NOCTTY | O_CLOEXEC));
+  // Raw on the device side: no echo of what this side writes back to it, no CR/LF translation.
+  if (!deviceSide.isOpen() || !configureRaw8N1(deviceSide.fd(), 9600)) {
     error = std::string("cannot set up ") + path + ": " + strerror(errno);
     return false;
   }
   devicePath_ = path;
   deviceSide_ = std::move(deviceSide);
-  io::FdLine::operator=(std::move(controllerSide));
+  FdLine::operator=(std::move(controllerSide));
   return true;
 }
 
 void PseudoTerminal::discardUnsentOutput() {
   tcflush(deviceSide_.fd(), TCIFLUSH);
-  io::FdLine::discardUnsentOutput();
+  FdLine::discardUnsentOutput();
 }
 
-}  // namespace zephlor::sim
+std::unique_ptr<ByteLine> openPseudoTerminal(std::string& devicePath, std::string& error) {
+  auto terminal = std::make_unique<PseudoTerminal>();
+  if (!terminal->open(error)) return nullptr;
+  devicePath = terminal->devicePath();
+  return terminal;
+}
+
+}  // namespace zephlor::io
