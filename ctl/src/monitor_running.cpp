@@ -1,8 +1,10 @@
 // zephlorctl monitor: watches a line that another host drives. Between the host and the
 // controller it forwards every byte both ways at once, unchanged; on a tap cable's two receive
 // lines it only listens; in front of a device server it is the TCP port the host connects to.
-// Each direction is read by a thread of its own, which forwards first and tells the watcher after,
-// so watching never delays the line.
+// Each direction is read by a thread of its own. It notes what it read, in one queue for both
+// sides, before it forwards it: a reply can only be read after its request was forwarded, so the
+// queue has every request before its reply, whichever thread runs first. The watcher is fed from
+// the queue on the main thread, so judging never delays the line.
 #include "monitor_running.h"
 
 #include <atomic>
@@ -10,6 +12,8 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "monitor_records.h"
 #include "output_file.h"
@@ -28,6 +32,8 @@ using Clock = std::chrono::steady_clock;
 constexpr const char* kNewTerminal = "pty";
 constexpr auto kReadWait = std::chrono::milliseconds(100);
 constexpr auto kWriteWait = std::chrono::milliseconds(1000);
+// How often what was heard is judged and written.
+constexpr auto kShowEvery = std::chrono::milliseconds(20);
 
 struct Side {
   std::string what;  // "the host side", for messages
@@ -74,9 +80,33 @@ ExitCode acceptHost(Side& side, const std::string& listen) {
   return kSuccess;
 }
 
-// Reads `from` until a stop, writes what came to `to` (none on a tap), then tells `heard`.
-template <typename Heard>
-void pump(Side& from, Side* to, Heard heard, std::atomic<bool>& ended, std::string& why) {
+// Bytes one side sent, as the watcher is to hear them.
+struct Heard {
+  bool fromHost;
+  std::string bytes;
+  monitor::Moment at;
+};
+
+// Bytes read, in the order they were read, from both sides.
+class HeardQueue {
+ public:
+  void add(bool fromHost, std::string_view bytes) {
+    const std::lock_guard<std::mutex> hold(mutex_);
+    heard_.push_back({fromHost, std::string(bytes), monitor::Moment::now()});
+  }
+  std::vector<Heard> take() {
+    const std::lock_guard<std::mutex> hold(mutex_);
+    return std::exchange(heard_, {});
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<Heard> heard_;
+};
+
+// Reads `from` until a stop, notes what came in `heard`, and writes it to `to` (none on a tap).
+void pump(Side& from, Side* to, bool fromHost, HeardQueue& heard, std::atomic<bool>& ended,
+          std::string& why) {
   char buffer[4096];
   while (!io::stopRequested() && !ended) {
     const io::IoResult read = from.line->readSome(buffer, sizeof buffer, Clock::now() + kReadWait);
@@ -87,14 +117,16 @@ void pump(Side& from, Side* to, Heard heard, std::atomic<bool>& ended, std::stri
       return;
     }
     if (read.status != io::IoStatus::kDone || read.count == 0) continue;
-    const monitor::Moment at = monitor::Moment::now();
+    heard.add(fromHost, std::string_view(buffer, read.count));
     if (to != nullptr) {
       const std::lock_guard<std::mutex> hold(to->writing);
       to->line->writeAll(buffer, read.count, Clock::now() + kWriteWait);
     }
-    heard(std::string_view(buffer, read.count), at);
   }
 }
+
+// A tap cable's lines are only listened to: nothing is ever sent on them.
+bool forwardingOf(MonitorMode mode) { return mode != MonitorMode::kTap; }
 
 }  // namespace
 
@@ -124,47 +156,39 @@ ExitCode runMonitor(const Command& command, const CommandLine& commandLine) {
     file = std::make_unique<OutputFile>(commandLine.output.file, commandLine.output.append);
     if (!file->open()) return fail(file->failureCode(), file->failure());
   }
+  std::cerr << "zephlorctl: monitor: watching, "
+            << (forwardingOf(mode) ? "forwarding" : "listening only") << "; Ctrl-C ends it"
+            << std::endl;
   std::ostream fileStream(file.get());
   std::ostream& out = file ? fileStream : std::cout;
   MonitorRecords records(commandLine.output.format, out);
 
-  const bool forwarding = mode != MonitorMode::kTap;
+  const bool forwarding = forwardingOf(mode);
   monitor::Watcher watcher(driver.entryPoints(), connection.timeout);
-  std::mutex watching;
+  HeardQueue heard;
   std::atomic<bool> ended{false};
   std::string hostEnd;
   std::string controllerEnd;
-  std::thread fromHost([&] {
-    pump(
-        host, forwarding ? &controller : nullptr,
-        [&](std::string_view bytes, const monitor::Moment& at) {
-          const std::lock_guard<std::mutex> hold(watching);
-          watcher.fromHost(bytes, at);
-        },
-        ended, hostEnd);
-  });
-  std::thread fromController([&] {
-    pump(
-        controller, forwarding ? &host : nullptr,
-        [&](std::string_view bytes, const monitor::Moment& at) {
-          const std::lock_guard<std::mutex> hold(watching);
-          watcher.fromController(bytes, at);
-        },
-        ended, controllerEnd);
-  });
+  std::thread fromHost(
+      [&] { pump(host, forwarding ? &controller : nullptr, true, heard, ended, hostEnd); });
+  std::thread fromController(
+      [&] { pump(controller, forwarding ? &host : nullptr, false, heard, ended, controllerEnd); });
   // On a terminal a status line counts as it goes, unless the records go to that terminal too.
   const bool status = !commandLine.output.file.empty() && io::standardErrorIsTerminal();
   const auto show = [&] {
-    std::vector<monitor::Exchange> made;
-    {
-      const std::lock_guard<std::mutex> hold(watching);
-      watcher.tick(monitor::Moment::now());
-      made = watcher.take();
+    for (const Heard& bytes : heard.take()) {
+      if (bytes.fromHost) {
+        watcher.fromHost(bytes.bytes, bytes.at);
+      } else {
+        watcher.fromController(bytes.bytes, bytes.at);
+      }
     }
+    watcher.tick(monitor::Moment::now());
+    const std::vector<monitor::Exchange> made = watcher.take();
     for (const monitor::Exchange& exchange : made) records.write(exchange);
     if (status && !made.empty()) std::cerr << "\r" << records.counts() << std::flush;
   };
-  while (!ended && io::sleepUntil(Clock::now() + kReadWait)) show();
+  while (!ended && io::sleepUntil(Clock::now() + kShowEvery)) show();
   ended = true;
   fromHost.join();
   fromController.join();
