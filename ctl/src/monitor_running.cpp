@@ -61,23 +61,23 @@ ExitCode open(Side& side, const std::string& name, const ConnectionOptions& conn
   return kSuccess;
 }
 
-// The host side of --listen: the first connection to ADDRESS:PORT.
-ExitCode acceptHost(Side& side, const std::string& listen) {
+// Where the host connects with --listen: tcp:ADDRESS:PORT (port 0 for any free one).
+std::unique_ptr<io::TcpListener> listenForHost(const std::string& listen, ExitCode& code) {
   std::string address = "127.0.0.1";
   int port = 0;
   std::string error;
   const std::string form = listen.rfind("tcp:", 0) == 0 ? listen.substr(4) : listen;
   if (!text::parseListenAddress(form, 0, address, port)) {
-    return fail(kUsage, "--listen takes tcp:ADDRESS:PORT, not " + listen);
+    code = fail(kUsage, "--listen takes tcp:ADDRESS:PORT, not " + listen);
+    return nullptr;
   }
-  const std::unique_ptr<io::TcpListener> listener = io::listenTcp(address, port, error);
-  if (!listener) return fail(kDeviceError, error);
+  std::unique_ptr<io::TcpListener> listener = io::listenTcp(address, port, error);
+  if (!listener) {
+    code = fail(kDeviceError, error);
+    return nullptr;
+  }
   std::cerr << "zephlorctl: monitor: listening on tcp:" << listener->address() << std::endl;
-  std::string peer;
-  side.line = listener->accept(error, peer);
-  if (!side.line) return io::stopRequested() ? stoppedExitCode() : fail(kDeviceError, error);
-  std::cerr << "zephlorctl: monitor: the host connected from " << peer << std::endl;
-  return kSuccess;
+  return listener;
 }
 
 // Bytes one side sent, as the watcher is to hear them.
@@ -128,6 +128,62 @@ void pump(Side& from, Side* to, bool fromHost, HeardQueue& heard, std::atomic<bo
 // A tap cable's lines are only listened to: nothing is ever sent on them.
 bool forwardingOf(MonitorMode mode) { return mode != MonitorMode::kTap; }
 
+// What was heard, judged and written as records, over one line or many connections in turn.
+class Watching {
+ public:
+  Watching(const host::DriverEntryPoints& driver, const CommandLine& commandLine, std::ostream& out)
+      : watcher_(driver, commandLine.connection.timeout),
+        records_(commandLine.output.format, out),
+        // On a terminal a status line counts as it goes, unless the records go there too.
+        status_(!commandLine.output.file.empty() && io::standardErrorIsTerminal()) {}
+
+  // Watches until a stop or until a side ends; why it ended, or empty for a stop.
+  std::string watch(Side& host, Side& controller, bool forwarding) {
+    std::atomic<bool> ended{false};
+    std::string hostEnd;
+    std::string controllerEnd;
+    std::thread fromHost(
+        [&] { pump(host, forwarding ? &controller : nullptr, true, heard_, ended, hostEnd); });
+    std::thread fromController([&] {
+      pump(controller, forwarding ? &host : nullptr, false, heard_, ended, controllerEnd);
+    });
+    while (!ended && io::sleepUntil(Clock::now() + kShowEvery)) show();
+    ended = true;
+    fromHost.join();
+    fromController.join();
+    show();
+    return hostEnd.empty() ? controllerEnd : hostEnd;
+  }
+
+  ExitCode finish(bool quiet) {
+    if (status_) std::cerr << "\n";
+    if (!quiet) std::cerr << records_.summary();
+    return records_.failed() ? kOutputFailed : kSuccess;
+  }
+
+ private:
+  void show() {
+    for (const Heard& bytes : heard_.take()) {
+      if (bytes.fromHost) {
+        watcher_.fromHost(bytes.bytes, bytes.at);
+      } else {
+        watcher_.fromController(bytes.bytes, bytes.at);
+      }
+    }
+    watcher_.tick(monitor::Moment::now());
+    const std::vector<monitor::Exchange> made = watcher_.take();
+    for (const monitor::Exchange& exchange : made) records_.write(exchange);
+    if (status_ && !made.empty()) std::cerr << "\r" << records_.counts() << std::flush;
+  }
+
+  monitor::Watcher watcher_;
+  MonitorRecords records_;
+  HeardQueue heard_;
+  const bool status_;
+};
+
+void told(const std::string& what) { std::cerr << "zephlorctl: monitor: " << what << std::endl; }
+
 }  // namespace
 
 ExitCode runMonitor(const Command& command, const CommandLine& commandLine) {
@@ -139,67 +195,44 @@ ExitCode runMonitor(const Command& command, const CommandLine& commandLine) {
   if (!driver.load(driverPath, error)) return fail(kDriverUnavailable, error);
 
   io::installStopHandlers();
-  Side host{"the host side", nullptr, {}};
-  Side controller{"the controller side", nullptr, {}};
   const MonitorMode mode = command.monitorMode;
-  ExitCode code = mode == MonitorMode::kListen ? acceptHost(host, command.monitorListen)
-                                               : open(host, command.monitorSides[0], connection);
-  if (code == kSuccess) {
-    code =
-        open(controller, mode == MonitorMode::kListen ? connection.device : command.monitorSides[1],
-             connection);
+  ExitCode code = kSuccess;
+  std::unique_ptr<io::TcpListener> listener;
+  if (mode == MonitorMode::kListen && !(listener = listenForHost(command.monitorListen, code))) {
+    return code;
   }
-  if (code != kSuccess) return code;
-
   std::unique_ptr<OutputFile> file;
   if (!commandLine.output.file.empty()) {
     file = std::make_unique<OutputFile>(commandLine.output.file, commandLine.output.append);
     if (!file->open()) return fail(file->failureCode(), file->failure());
   }
-  std::cerr << "zephlorctl: monitor: watching, "
-            << (forwardingOf(mode) ? "forwarding" : "listening only") << "; Ctrl-C ends it"
-            << std::endl;
   std::ostream fileStream(file.get());
-  std::ostream& out = file ? fileStream : std::cout;
-  MonitorRecords records(commandLine.output.format, out);
+  Watching watching(driver.entryPoints(), commandLine, file ? fileStream : std::cout);
 
-  const bool forwarding = forwardingOf(mode);
-  monitor::Watcher watcher(driver.entryPoints(), connection.timeout);
-  HeardQueue heard;
-  std::atomic<bool> ended{false};
-  std::string hostEnd;
-  std::string controllerEnd;
-  std::thread fromHost(
-      [&] { pump(host, forwarding ? &controller : nullptr, true, heard, ended, hostEnd); });
-  std::thread fromController(
-      [&] { pump(controller, forwarding ? &host : nullptr, false, heard, ended, controllerEnd); });
-  // On a terminal a status line counts as it goes, unless the records go to that terminal too.
-  const bool status = !commandLine.output.file.empty() && io::standardErrorIsTerminal();
-  const auto show = [&] {
-    for (const Heard& bytes : heard.take()) {
-      if (bytes.fromHost) {
-        watcher.fromHost(bytes.bytes, bytes.at);
-      } else {
-        watcher.fromController(bytes.bytes, bytes.at);
-      }
+  // With --listen, one host connection after another, each with a connection of its own to the
+  // device server; otherwise the two sides once.
+  for (;;) {
+    Side host{"the host side", nullptr, {}};
+    Side controller{"the controller side", nullptr, {}};
+    if (listener) {
+      std::string peer;
+      host.line = listener->accept(error, peer);
+      if (!host.line) break;
+      told("the host connected from " + peer);
+    } else if ((code = open(host, command.monitorSides[0], connection)) != kSuccess) {
+      return code;
     }
-    watcher.tick(monitor::Moment::now());
-    const std::vector<monitor::Exchange> made = watcher.take();
-    for (const monitor::Exchange& exchange : made) records.write(exchange);
-    if (status && !made.empty()) std::cerr << "\r" << records.counts() << std::flush;
-  };
-  while (!ended && io::sleepUntil(Clock::now() + kShowEvery)) show();
-  ended = true;
-  fromHost.join();
-  fromController.join();
-  show();
-  if (status) std::cerr << "\n";
-  if (!commandLine.output.quiet) std::cerr << records.summary();
-  if (!hostEnd.empty() || !controllerEnd.empty()) {
-    std::cerr << "zephlorctl: monitor: " << (hostEnd.empty() ? controllerEnd : hostEnd)
-              << std::endl;
+    const std::string controllerSide = listener ? connection.device : command.monitorSides[1];
+    if ((code = open(controller, controllerSide, connection)) != kSuccess) return code;
+    told(std::string("watching, ") + (forwardingOf(mode) ? "forwarding" : "listening only") +
+         "; Ctrl-C ends it");
+    const std::string ended = watching.watch(host, controller, forwardingOf(mode));
+    if (!ended.empty()) told(ended);
+    if (!listener || io::stopRequested()) break;
+    told("waiting for the host's next connection");
   }
-  if (records.failed()) return kOutputFailed;
+  code = watching.finish(commandLine.output.quiet);
+  if (code != kSuccess) return code;
   return io::stopRequested() ? stoppedExitCode() : kSuccess;
 }
 

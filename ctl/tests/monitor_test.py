@@ -1,6 +1,7 @@
 """zephlorctl monitor end to end: between zephlorctl and the simulator with seeded faults, its
 records exchange for exchange those of zephlorctl itself; on a tap cable, two pseudo-terminals fed
-a recorded exchange with late and crossed replies; in front of zephlor-sim on TCP.
+a recorded exchange with late and crossed replies; in front of zephlor-sim on TCP, one host
+connection after another.
 
     SCRIPT ZEPHLORCTL ZEPHLOR_SIM
 """
@@ -128,10 +129,13 @@ def listen_in_front_of_a_device_server(folder):
     port = monitor.said("listening on tcp:").split("tcp:")[-1].strip()
     read = ctl("-d", f"tcp:{port}", "read", "station-level", "1", "2", "3")
     check("listen: the host reads through it", read.stdout.split()[-1:] == ["66"], read.stdout)
+    monitor.said("waiting for the host's next connection")
+    wrote = ctl("-d", f"tcp:{port}", "write", "led", "1", "2", "3", "1")
+    check("listen: and writes on its next connection", wrote.returncode == 0, wrote.stderr)
     records, _ = monitor.records()
-    check("listen: the exchange is recorded", [(r["item"], r["value"], r["verdict"])
-                                              for r in records] ==
-          [("station-level 1 2 3", "66", "good")], records)
+    check("listen: the exchanges are recorded", [(r["item"], r["value"], r["verdict"])
+                                                for r in records] ==
+          [("station-level 1 2 3", "66", "good"), ("led 1 2 3", "1", "good")], records)
     simulator.terminate()
 
 
