@@ -7,13 +7,7 @@ set -euo pipefail
 bin=$1 count=${2:-5000}
 work=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$work"' EXIT
-seconds() {
-  local start end
-  start=$(date +%s.%N)
-  "$@" >/dev/null 2>&1
-  end=$(date +%s.%N)
-  awk -v a="$start" -v b="$end" 'BEGIN { print b - a }'
-}
+source "$(dirname "$0")/timed.sh"
 # Waits, for at most 10 s, until FILE has a line matching PATTERN, and prints its last word.
 told() {
   for _ in $(seq 200); do

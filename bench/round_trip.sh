@@ -5,13 +5,7 @@
 #   bench/round_trip.sh BIN_DIR [COUNT]
 set -euo pipefail
 bin=$1 count=${2:-20000}
-seconds() {
-  local start end
-  start=$(date +%s.%N)
-  "$@" >/dev/null 2>&1
-  end=$(date +%s.%N)
-  awk -v a="$start" -v b="$end" 'BEGIN { print b - a }'
-}
+source "$(dirname "$0")/timed.sh"
 for line in tcp pty; do
   if [[ $line == tcp ]]; then
     timeout 600 "$bin/zephlor-sim" --tcp 0 >"${TMPDIR:-/tmp}/round-trip.$$" &
