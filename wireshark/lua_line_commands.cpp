@@ -9,9 +9,9 @@ int main() {
   using namespace zephlor::facts;
   std::cout << "{\n";
   for (const LineCommand& command : kLineCommands) {
-    const char* action = command.action == LineAction::kSet        ? "set"
-                         : command.action == LineAction::kQuery    ? "query"
-                                                                    : "firmware";
+    const char* action = command.action == LineAction::kSet     ? "set"
+                         : command.action == LineAction::kQuery ? "query"
+                                                                : "firmware";
     std::cout << "  " << command.mnemonic << " = {item = \"" << itemKindInfo(command.kind).name
               << "\", action = \"" << action << "\", addresses = " << command.addressCount
               << ", modifier = " << (command.takesModifier ? "true" : "false") << "},\n";
