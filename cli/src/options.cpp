@@ -4,27 +4,13 @@
 #include <algorithm>
 #include <deque>
 
+#include "zephlor_text/closest_word.h"
 #include "zephlor_text/filled_in.h"
 #include "zephlor_text/help_rows.h"
 #include "zephlor_text/visible_bytes.h"
 
 namespace zephlor::cli {
 namespace {
-
-size_t editDistance(const std::string& a, const std::string& b) {
-  std::vector<size_t> row(b.size() + 1);
-  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
-  for (size_t i = 1; i <= a.size(); ++i) {
-    size_t diagonal = row[0];
-    row[0] = i;
-    for (size_t j = 1; j <= b.size(); ++j) {
-      const size_t above = row[j];
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-      diagonal = above;
-    }
-  }
-  return row[b.size()];
-}
 
 std::string unknownOption(const std::string& name, const std::vector<OptionSpec>& definitions) {
   const std::string option = name.substr(0, name.find('='));
@@ -45,16 +31,9 @@ std::string optionHelp(const OptionSpec& option, size_t column, const HelpFacts&
 }
 
 std::string closestOption(const std::string& name, const std::vector<OptionSpec>& definitions) {
-  std::string best;
-  size_t bestDistance = 3;  // a typo or two, no more
-  for (const OptionSpec& definition : definitions) {
-    const size_t distance = editDistance(name, definition.name);
-    if (distance < bestDistance) {
-      best = definition.name;
-      bestDistance = distance;
-    }
-  }
-  return best;
+  std::vector<std::string_view> names;
+  for (const OptionSpec& definition : definitions) names.emplace_back(definition.name);
+  return text::closestWord(name, names);
 }
 
 bool parseOptions(const std::vector<std::string>& arguments,

@@ -1,6 +1,9 @@
 #include "verbs.h"
 
 #include "verb_steps.h"
+#include "zephlor_facts/item_catalogue.h"
+#include "zephlor_io/serial_port.h"
+#include "zephlor_text/closest_word.h"
 #include "zephlor_text/help_rows.h"
 #include "zephlor_text/table_rows.h"
 
@@ -84,6 +87,25 @@ std::string verbsFor(bool inScript) {
   return names + (names.empty() ? "" : " or ") + last;
 }
 
+// What the person may have meant: a device given as other poll tools take it, a typo of a verb,
+// or else the verbs there are.
+std::string unknownCommandHint(const std::string& word, bool inScript) {
+  const bool device =
+      word.rfind("/dev/", 0) == 0 || word.rfind("COM", 0) == 0 || io::isNetworkDevice(word);
+  if (device && !inScript) {
+    return " (a device goes with -d: zephlorctl -d " + word + " info)";
+  }
+  std::vector<std::string_view> names;
+  for (const VerbRow& row : kVerbs) names.emplace_back(row.name);
+  const std::string close = text::closestWord(word, names);
+  if (!close.empty()) return " (did you mean " + close + "?)";
+  std::vector<std::string_view> kinds;
+  for (const facts::ItemKindInfo& kind : facts::kItemCatalogue) kinds.emplace_back(kind.name);
+  const std::string kind = text::closestWord(word, kinds);
+  if (!kind.empty()) return " (an item goes after a command: zephlorctl read " + kind + " ...)";
+  return (inScript ? " (a script takes " : " (try ") + verbsFor(inScript) + ")";
+}
+
 }  // namespace
 
 const VerbRow& verbRow(Command::Verb verb) { return kVerbs[static_cast<unsigned>(verb)]; }
@@ -104,12 +126,17 @@ std::optional<Command> parseCommand(const std::vector<std::string>& words,
       return std::nullopt;
     }
     // Each command option belongs to one verb.
-    const bool misplaced = (options.unsigned16 && row.verb != Command::Verb::kWrite) ||
-                           ((options.interval || options.count || options.reconnect) &&
-                            row.verb != Command::Verb::kPoll);
-    if (misplaced) {
-      error = options.unsigned16 ? "--u16 goes with write only"
-                                 : "--interval, --count and --reconnect go with poll only";
+    const bool pollOptions = options.interval || options.count || options.reconnect;
+    if (options.unsigned16 && row.verb != Command::Verb::kWrite) {
+      error = "--u16 goes with write only";
+      return std::nullopt;
+    }
+    if (pollOptions && row.verb != Command::Verb::kPoll) {
+      error = "--interval, --count and --reconnect go with poll only";
+      return std::nullopt;
+    }
+    if (options.monitorMode && row.verb != Command::Verb::kMonitor) {
+      error = "--between, --tap and --listen go with monitor only";
       return std::nullopt;
     }
     Command command;
@@ -119,8 +146,7 @@ std::optional<Command> parseCommand(const std::vector<std::string>& words,
     if (!row.read(reader, command)) return std::nullopt;
     return command;
   }
-  error = "unknown command " + text::quotedBytes(words[0]) +
-          (inScript ? " (a script takes " : " (try ") + verbsFor(inScript) + ")";
+  error = "unknown command " + text::quotedBytes(words[0]) + unknownCommandHint(words[0], inScript);
   return std::nullopt;
 }
 

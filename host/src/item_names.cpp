@@ -1,5 +1,6 @@
 #include "zephlor_host/item_names.h"
 
+#include "zephlor_text/closest_word.h"
 #include "zephlor_text/visible_bytes.h"
 #include "zephlor_text/whole_number.h"
 
@@ -32,7 +33,13 @@ std::optional<Item> parseItem(const std::vector<std::string>& words, size_t& at,
   Item item;
   item.kind = facts::itemKindNamed(words[at]);
   if (item.kind == nullptr) {
-    error = "unknown item kind " + text::quotedBytes(words[at]);
+    std::vector<std::string_view> kinds;
+    for (const facts::ItemKindInfo& kind : facts::kItemCatalogue) kinds.emplace_back(kind.name);
+    const std::string close = text::closestWord(words[at], kinds);
+    std::string all;
+    for (const std::string_view kind : kinds) all += (all.empty() ? "" : ", ") + std::string(kind);
+    error = "unknown item kind " + text::quotedBytes(words[at]) +
+            (close.empty() ? " (the kinds: " + all + ")" : " (did you mean " + close + "?)");
     return std::nullopt;
   }
   ++at;
