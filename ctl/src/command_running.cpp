@@ -21,7 +21,7 @@ ExitCode runInfo(const Command& command, Session& session, std::ostream& out, st
   Value firmware;
   const Outcome outcome = readItem(session, command.items[0], firmware);
   if (session.results().machineReadable()) {
-    session.results().record({{"driver", {driver, std::nullopt, {}}, "", ""},
+    session.results().record({{"driver", {driver, std::nullopt, {}}, "", "", ""},
                               readingOf(command.items[0], outcome, firmware)});
   } else {
     const bool quiet = session.results().quiet();

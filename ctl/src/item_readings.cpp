@@ -53,8 +53,17 @@ ExitCode report(const Outcome& outcome, std::ostream& err) {
 }
 
 Reading readingOf(const Item& item, const Outcome& outcome, const Value& value) {
-  return {item.describe(), outcome.code == kSuccess ? value : Value{}, outcome.message,
-          outcome.warning};
+  const bool failed = outcome.code != kSuccess;
+  return {item.describe(), failed ? Value{} : value, outcome.message, outcome.warning,
+          failed ? causeOf(outcome) : ""};
+}
+
+std::string causeOf(const Outcome& outcome) {
+  if (!outcome.reading.completed()) return outcome.reading.row().name;
+  // A line that could not be opened again (poll --reconnect) made no transaction at all.
+  const bool lineDown = outcome.code == kDeviceError || outcome.code == kDeviceNotFound ||
+                        outcome.code == kDevicePermission || outcome.code == kDeviceInUse;
+  return lineDown ? facts::verdictRow(facts::TransactionOutcome::kReceiveFailed).name : "";
 }
 
 }  // namespace zephlor::ctl

@@ -14,5 +14,8 @@ Outcome readItem(Session& session, const Item& item, Value& value);
 ExitCode report(const Outcome& outcome, std::ostream& err);
 // A reading for the machine-readable results: the value, or what failed, and any warning.
 Reading readingOf(const Item& item, const Outcome& outcome, const Value& value);
+// A failed outcome's cause by the verdict's name: "line-down" for a line not open at all; empty
+// when it has none (a wrong value given).
+std::string causeOf(const Outcome& outcome);
 
 }  // namespace zephlor::ctl

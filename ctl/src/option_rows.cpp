@@ -74,10 +74,11 @@ const std::vector<Line> kLineOptions = {
        c.connection.simulate = true; return ""; }},
     {{"--format", "-f", "text, csv or json", false, "text|csv|json",
       "text for a person (the default); csv: a header line, then a row per sample: the time "
-      "(ISO 8601 UTC), a column per item as typed, an empty cell for a failed read and an errors "
-      "column; json: JSON Lines, one object per sample, {\"time\", \"values\", \"errors\"} (and "
-      "\"warnings\" with --lenient). For read, info, poll and run; a script's own lines are not "
-      "echoed"},
+      "(ISO 8601 UTC), a column per item as typed, an empty cell for a failed read, an errors "
+      "column in words and a causes column of the verdicts' names (no-reply, another-item, "
+      "line-down...); json: JSON Lines, one object per sample, {\"time\", \"values\", "
+      "\"errors\", \"causes\"} (and \"warnings\" with --lenient). For read, info, poll and run; a "
+      "script's own lines are not echoed"},
      Section::kResults, "text", {}, [](CommandLine& c, const std::string& v, const Bounds&) -> Problem {
        if (v != "text" && v != "csv" && v != "json") return "takes text, csv or json";
        c.output.format = v == "csv" ? Format::kCsv : v == "json" ? Format::kJson : Format::kText;
@@ -133,7 +134,7 @@ const std::vector<Command> kCommandOptions = {
     {{"--u16", nullptr, nullptr}, Section::kCommand, nullptr, {},
      [](CommandOptions& o, const std::string&, const Bounds&) -> Problem {
        o.unsigned16 = true; return ""; }},
-    {{"--interval", nullptr, "milliseconds"}, Section::kCommand, nullptr, {0, kLongestWait.count()},
+    {{"--interval", "-i", "milliseconds"}, Section::kCommand, nullptr, {0, kLongestWait.count()},
      [](CommandOptions& o, const std::string& v, const Bounds& b) {
        long long number = 0;
        Problem problem = wholeNumber(v, b, number, "milliseconds");
@@ -153,7 +154,7 @@ const std::vector<Command> kCommandOptions = {
        o.monitorMode = MonitorMode::kListen;
        o.monitorListen = v;
        return ""; }},
-    {{"--count", nullptr, "a number"}, Section::kCommand, nullptr, {1, 1000000000},
+    {{"--count", "-c", "a number"}, Section::kCommand, nullptr, {1, 1000000000},
      [](CommandOptions& o, const std::string& v, const Bounds& b) {
        long long number = 0;
        Problem problem = wholeNumber(v, b, number);

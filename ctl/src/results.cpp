@@ -90,17 +90,19 @@ void Results::record(const std::vector<Reading>& readings, const std::string& ti
   if (format_ == Format::kJson) {
     JsonMembers values;
     JsonMembers errors;
+    JsonMembers causes;
     JsonMembers warnings;
     for (const Reading& reading : readings) {
       if (!reading.warning.empty()) warnings.set(reading.column, reading.warning);
       if (!reading.failure.empty()) {
         errors.set(reading.column, reading.failure);
+        if (!reading.cause.empty()) causes.set(reading.column, reading.cause);
       } else {
         values.set(reading.column, jsonOf(reading.value));
       }
     }
     out_ << "{\"time\":" << dumped(Json(time)) << ",\"values\":" << values.dump()
-         << ",\"errors\":" << errors.dump()
+         << ",\"errors\":" << errors.dump() << ",\"causes\":" << causes.dump()
          << (warnings.empty() ? "" : ",\"warnings\":" + warnings.dump()) << "}" << std::endl;
     return;
   }
@@ -110,12 +112,13 @@ void Results::record(const std::vector<Reading>& readings, const std::string& ti
   if (header) {
     out_ << "time";
     for (const std::string& column : columns_) out_ << "," << csvField(column);
-    out_ << ",errors\r\n";
+    out_ << ",errors,causes\r\n";
   }
   // Each reading into its column, the n-th reading of a name into that name's n-th column.
   std::vector<const std::string*> cells(columns_.size());
   std::unordered_map<std::string, size_t> taken;
   std::string errors;
+  std::string causes;
   for (const Reading& reading : readings) {
     const auto positions = positions_.find(reading.column);
     size_t& next = taken[reading.column];
@@ -124,10 +127,11 @@ void Results::record(const std::vector<Reading>& readings, const std::string& ti
     for (const std::string* note : {&reading.failure, &reading.warning}) {
       if (!note->empty()) errors += (errors.empty() ? "" : "; ") + *note;
     }
+    if (!reading.cause.empty()) causes += (causes.empty() ? "" : "; ") + reading.cause;
   }
   out_ << time;
   for (const std::string* cell : cells) out_ << "," << (cell != nullptr ? csvField(*cell) : "");
-  out_ << "," << csvField(errors) << "\r\n" << std::flush;
+  out_ << "," << csvField(errors) << "," << csvField(causes) << "\r\n" << std::flush;
 }
 
 }  // namespace zephlor::ctl

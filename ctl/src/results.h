@@ -1,7 +1,8 @@
 // What zephlorctl reports, in the chosen format: text for a person (each command prints its own
 // lines), or one record per sample for files and spreadsheets: CSV with one header line, or JSON
 // Lines. A record holds the time, a value per column (an item as typed, such as
-// "station-level 1 2 3") and what failed. Each line is flushed as it is written.
+// "station-level 1 2 3"), what failed in words, and its cause by the verdict's name, for
+// programs. Each line is flushed as it is written.
 #pragma once
 
 #include <optional>
@@ -31,6 +32,7 @@ struct Reading {
   Value value;          // empty when it failed
   std::string failure;  // what failed; empty when nothing did
   std::string warning;  // what was let through (--lenient); empty when nothing was
+  std::string cause;    // the failure's verdict by its name (no-reply, another-item, ...)
 };
 
 using text::timestampNow;

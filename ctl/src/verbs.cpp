@@ -27,7 +27,7 @@ constexpr VerbRow kVerbs[] = {
      "infinities and values outside the signed 32-bit range are refused. --u16 sends it as a "
      "16-bit unsigned integer (0-65535)"},
     {"poll", Command::Verb::kPoll, Where::kAnywhere, readPoll, runPoll, nullptr,
-     "poll ITEM... [--interval MS] [--count N] [--reconnect]",
+     "poll ITEM... [-i|--interval MS] [-c|--count N] [--reconnect]",
      "read the items, one timestamped line per sample, a sample starting every MS milliseconds "
      "(default 1000) or at once after one that took longer (an overrun; MS 0: as fast as the "
      "line allows, no overruns), N samples (default: until interrupted); ends with a summary on "

@@ -67,6 +67,9 @@ TEST(CommandLines, WrongOnesAreToldInOneSentence) {
        "unknown item kind \"lamp\" (the kinds: firmware, led, module-level, station-level, "
        "contactor-level, thermostat, switch, module-profile, station-profile, modifier)"},
       {{"info", "--tap"}, "--between, --tap and --listen go with monitor only"},
+      {{"info", "-i", "5"}, "--interval, --count and --reconnect go with poll only"},
+      {{"poll", "led", "1", "2", "3", "-c", "0"},
+       "--count takes a whole number from 1 to 1000000000"},
       {{"monitor", "--between", "pty"}, "monitor needs the host's side and the controller's side"},
       {{"monitor"},
        "monitor needs --between HOST_SIDE CONTROLLER_SIDE, --tap HOST_TX CONTROLLER_TX, or "

@@ -33,8 +33,10 @@ with tempfile.TemporaryDirectory() as folder:
           run.stderr)
     with open(output, newline="") as file:
         rows = list(csv.reader(file))
-    check("csv header", rows[0] == ["time", "led 1 2 3", "station-level 1 2 3", "errors"], rows[0])
-    check("csv rows", len(rows) == 7 and all(row[1:] == ["0", "0", ""] for row in rows[1:]), rows)
+    check("csv header", rows[0] == ["time", "led 1 2 3", "station-level 1 2 3", "errors",
+                                    "causes"], rows[0])
+    check("csv rows", len(rows) == 7 and all(row[1:] == ["0", "0", "", ""] for row in rows[1:]),
+          rows)
     starts = [instant(row[0]) for row in rows[1:]]
     periods = [(b - a).total_seconds() * 1000 for a, b in zip(starts, starts[1:])]
     check("poll period within 15 % of 200 ms", all(170 <= p <= 230 for p in periods), periods)
@@ -72,6 +74,8 @@ run = ctl("--sim", "--sim-fault", "garble", "--sim-seed", "2", "--format", "json
 line = json.loads(run.stdout)
 check("json failure", run.returncode == 8 and line["values"] == {} and
       "reply refused" in line["errors"]["led 1 2 3"], line)
+check("json failure, its cause by the verdict's name",
+      line["causes"] in ({"led 1 2 3": "not-a-frame"}, {"led 1 2 3": "too-short"}), line)
 
 # Retries: half the replies dropped; a fixed seed makes the run repeat exactly.
 plain = ctl("--sim", "--sim-fault", "drop:0.5", "--sim-seed", "5", "--timeout", "50", "poll", "led",

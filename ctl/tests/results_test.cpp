@@ -4,6 +4,7 @@
 
 #include <sstream>
 
+#include "item_readings.h"
 #include "results.h"
 #include "session.h"
 
@@ -28,6 +29,10 @@ TEST(Outcomes, EveryVerdictIsReportedByItsRow) {
     }
     EXPECT_EQ(outcome.reason, line::explain(reading, std::chrono::milliseconds(1000)));
     EXPECT_EQ(outcome.message.empty(), row.outcome == facts::TransactionOutcome::kCompleted);
+    // Programs read the cause by the verdict's own name, as the gateway's quality has it.
+    if (outcome.code != kSuccess) {
+      EXPECT_EQ(causeOf(outcome), row.name);
+    }
     if (!outcome.message.empty()) {
       EXPECT_EQ(outcome.message, "led 1 2 3: " + outcome.reason);
     }
@@ -38,13 +43,13 @@ TEST(CsvRecords, PutEachReadingInItsOwnColumn) {
   std::ostringstream out;
   Results results(Format::kCsv, out);
   results.setColumns({"led 1 2 3", "switch 1 1 4", "led 1 2 3", "thermostat 1 2 1"});
-  results.record({{"led 1 2 3", {"1", 1.0, {}}, "", ""},
-                  {"switch 1 1 4", {}, "switch 1 1 4: no reply", ""},
-                  {"led 1 2 3", {"0", 0.0, {}}, "", "led 1 2 3: another item"}},
+  results.record({{"led 1 2 3", {"1", 1.0, {}}, "", "", ""},
+                  {"switch 1 1 4", {}, "switch 1 1 4: no reply", "", "no-reply"},
+                  {"led 1 2 3", {"0", 0.0, {}}, "", "led 1 2 3: another item", ""}},
                  "T");
   EXPECT_EQ(out.str(),
-            "time,led 1 2 3,switch 1 1 4,led 1 2 3,thermostat 1 2 1,errors\r\n"
-            "T,1,,0,,switch 1 1 4: no reply; led 1 2 3: another item\r\n");
+            "time,led 1 2 3,switch 1 1 4,led 1 2 3,thermostat 1 2 1,errors,causes\r\n"
+            "T,1,,0,,switch 1 1 4: no reply; led 1 2 3: another item,no-reply\r\n");
 }
 
 }  // namespace
