@@ -78,7 +78,8 @@ int main(int argc, char** argv) {
   }
   std::ostream fileStream(file.get());
   std::ostream& out = file ? fileStream : std::cout;
-  Results results(commandLine.output.format, out, file.get(), commandLine.output.quiet);
+  Results results(commandLine.output.format, out, file.get(), commandLine.output.quiet,
+                  commandLine.output.localTime);
   results.setColumns(columnsOf(*command));
 
   Session session;

@@ -99,6 +99,11 @@ const std::vector<Line> kLineOptions = {
       "and no poll summary"},
      Section::kResults, nullptr, {}, [](CommandLine& c, const std::string&, const Bounds&) -> Problem {
        c.output.quiet = true; return ""; }},
+    {{"--local-time", nullptr, nullptr, false, nullptr,
+      "with --format csv: the times in this machine's local time, as 2026-12-09 10:00:00.123 "
+      "with no zone, which spreadsheet programs read as dates; UTC with Z otherwise"},
+     Section::kResults, nullptr, {}, [](CommandLine& c, const std::string&, const Bounds&) -> Problem {
+       c.output.localTime = true; return ""; }},
     {{"--lenient", nullptr, nullptr, false, nullptr,
       "let a reply for another item, or with a field that is not wholly a number, through to "
       "the driver with a warning (on standard error and in the record: \"warnings\" in JSON, the "

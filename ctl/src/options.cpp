@@ -110,6 +110,10 @@ bool parseCommandLine(const std::vector<std::string>& arguments, CommandLine& co
       }
     }
   }
+  if (commandLine.output.localTime && commandLine.output.format != Format::kCsv) {
+    error = "--local-time goes with --format csv: JSON and text keep UTC";
+    return false;
+  }
   if (commandLine.output.append && commandLine.output.file.empty()) {
     error = "--append needs --output FILE";
     return false;

@@ -32,9 +32,10 @@ enum class Format { kText, kCsv, kJson };
 
 struct OutputOptions {
   Format format = Format::kText;
-  std::string file;     // empty: standard output
-  bool append = false;  // add to what the file holds, instead of replacing it
-  bool quiet = false;   // values alone, no summaries
+  std::string file;        // empty: standard output
+  bool append = false;     // add to what the file holds, instead of replacing it
+  bool quiet = false;      // values alone, no summaries
+  bool localTime = false;  // CSV times in the machine's local time, without a zone
 };
 
 // What belongs to a command rather than the line: write's --u16, poll's --interval, --count and

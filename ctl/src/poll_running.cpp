@@ -141,8 +141,8 @@ ExitCode runPoll(const Command& command, Session& session, std::ostream& out, st
         err << "zephlorctl: poll: the line is back" << std::endl;
       }
     }
-    const std::string time = timestampNow();
-    std::string line = time;
+    const auto began = std::chrono::system_clock::now();
+    std::string line = text::formatTimestamp(began);
     std::vector<Reading> readings;
     const bool wasDown = !lineDown.empty();
     for (const Item& item : command.items) {
@@ -171,7 +171,7 @@ ExitCode runPoll(const Command& command, Session& session, std::ostream& out, st
     summary.sampled();
     if (wasDown) summary.lostToADownLine();
     if (session.results().machineReadable()) {
-      session.results().record(readings, time);
+      session.results().record(readings, began);
     } else {
       out << line << std::endl;
     }

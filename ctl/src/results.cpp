@@ -86,7 +86,10 @@ void Results::setColumns(std::vector<std::string> columns) {
   for (size_t i = 0; i < columns_.size(); ++i) positions_[columns_[i]].push_back(i);
 }
 
-void Results::record(const std::vector<Reading>& readings, const std::string& time) {
+void Results::record(const std::vector<Reading>& readings,
+                     std::chrono::system_clock::time_point when) {
+  const std::string time =
+      localTime_ ? text::formatLocalTimestamp(when) : text::formatTimestamp(when);
   if (format_ == Format::kJson) {
     JsonMembers values;
     JsonMembers errors;

@@ -40,8 +40,9 @@ using text::timestampNow;
 class Results {
  public:
   // `file`, when the results go to --output, tells whether it held records already.
-  Results(Format format, std::ostream& out, OutputFile* file = nullptr, bool quiet = false)
-      : format_(format), out_(out), file_(file), quiet_(quiet) {}
+  Results(Format format, std::ostream& out, OutputFile* file = nullptr, bool quiet = false,
+          bool localTime = false)
+      : format_(format), out_(out), file_(file), quiet_(quiet), localTime_(localTime) {}
 
   bool machineReadable() const { return format_ != Format::kText; }
   // --quiet: values alone in the text, and no summaries.
@@ -55,8 +56,10 @@ class Results {
   void setColumns(std::vector<std::string> columns);
 
   // One record, stamped with `time` (when its sample began).
-  void record(const std::vector<Reading>& readings, const std::string& time);
-  void record(const std::vector<Reading>& readings) { record(readings, timestampNow()); }
+  void record(const std::vector<Reading>& readings, std::chrono::system_clock::time_point time);
+  void record(const std::vector<Reading>& readings) {
+    record(readings, std::chrono::system_clock::now());
+  }
 
   // Why the results could not be written, and the exit status that gives (11 for an output
   // another run holds, 12 otherwise).
@@ -67,6 +70,7 @@ class Results {
   std::ostream& out_;
   OutputFile* file_;
   bool quiet_;
+  bool localTime_;
   std::vector<std::string> columns_;
   // Each column's positions, by name: an item named twice has a column for each reading.
   std::unordered_map<std::string, std::vector<size_t>> positions_;

@@ -2,6 +2,8 @@
 // with each reading in its own column, whatever the order and however often an item is named.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
 #include <sstream>
 
 #include "item_readings.h"
@@ -39,6 +41,10 @@ TEST(Outcomes, EveryVerdictIsReportedByItsRow) {
   }
 }
 
+// 2026-12-09T10:00:00.123Z.
+const auto kTenInTheMorning =
+    std::chrono::system_clock::time_point(std::chrono::milliseconds(1796810400123LL));
+
 TEST(CsvRecords, PutEachReadingInItsOwnColumn) {
   std::ostringstream out;
   Results results(Format::kCsv, out);
@@ -46,10 +52,21 @@ TEST(CsvRecords, PutEachReadingInItsOwnColumn) {
   results.record({{"led 1 2 3", {"1", 1.0, {}}, "", "", ""},
                   {"switch 1 1 4", {}, "switch 1 1 4: no reply", "", "no-reply"},
                   {"led 1 2 3", {"0", 0.0, {}}, "", "led 1 2 3: another item", ""}},
-                 "T");
+                 kTenInTheMorning);
   EXPECT_EQ(out.str(),
             "time,led 1 2 3,switch 1 1 4,led 1 2 3,thermostat 1 2 1,errors,causes\r\n"
-            "T,1,,0,,switch 1 1 4: no reply; led 1 2 3: another item,no-reply\r\n");
+            "2026-12-09T10:00:00.123Z,1,,0,,switch 1 1 4: no reply; led 1 2 3: another item,"
+            "no-reply\r\n");
+}
+
+TEST(CsvRecords, TellLocalTimeWithoutAZoneWhenAsked) {
+  setenv("TZ", "XYZ-2", 1);  // two hours east of UTC, whatever the machine's zone
+  tzset();
+  std::ostringstream out;
+  Results results(Format::kCsv, out, nullptr, false, true);
+  results.setColumns({"led 1 2 3"});
+  results.record({{"led 1 2 3", {"1", 1.0, {}}, "", "", ""}}, kTenInTheMorning);
+  EXPECT_EQ(out.str(), "time,led 1 2 3,errors,causes\r\n2026-12-09 12:00:00.123,1,,\r\n");
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <ctime>
+#include <mutex>
 
 namespace zephlor::text {
 
@@ -45,6 +47,24 @@ std::string formatTimestamp(std::chrono::system_clock::time_point time) {
 std::string formatMilliseconds(std::chrono::microseconds duration) {
   char text[32];
   std::snprintf(text, sizeof text, "%.1f ms", static_cast<double>(duration.count()) / 1000.0);
+  return text;
+}
+
+std::string formatLocalTimestamp(std::chrono::system_clock::time_point time) {
+  using namespace std::chrono;
+  const auto seconds = system_clock::to_time_t(time_point_cast<system_clock::duration>(time));
+  const long long millis = duration_cast<milliseconds>(time.time_since_epoch()).count() % 1000;
+  std::tm local{};
+  {
+    // localtime's one static result, taken under a lock: the time zone is the C library's.
+    static std::mutex lock;
+    const std::lock_guard<std::mutex> hold(lock);
+    if (const std::tm* found = std::localtime(&seconds)) local = *found;
+  }
+  char text[48];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03lld", local.tm_year + 1900,
+                local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
+                millis < 0 ? millis + 1000 : millis);
   return text;
 }
 
