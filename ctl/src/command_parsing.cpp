@@ -88,6 +88,11 @@ bool readMonitor(CommandWords& words, Command& command) {
   return words.finish("monitor");
 }
 
+bool readHelp(CommandWords& words, Command& command) {
+  if (!words.done()) command.file = words.take();  // the topic
+  return words.finish("help");
+}
+
 bool readRun(CommandWords& words, Command& command) {
   if (words.done()) return words.fail("run needs a script file, or - for standard input");
   command.file = words.take();

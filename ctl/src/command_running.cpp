@@ -2,9 +2,12 @@
 // outcome becomes the exit status.
 #include <cstring>
 
+#include <iostream>
+
 #include "help.h"
 #include "item_readings.h"
 #include "verb_steps.h"
+#include "verbs.h"
 #include "zephlor_io/serial_port.h"
 #include "zephlor_io/stop_request.h"
 #include "zephlor_text/visible_bytes.h"
@@ -111,8 +114,18 @@ ExitCode runRun(const Command& command, Session& session, std::ostream& out, std
   return runScript(command.file, session, out, err);
 }
 
-ExitCode showHelp(const Command&, std::ostream& out) {
-  out << helpText();
+ExitCode showHelp(const Command& command, std::ostream& out) {
+  if (command.file.empty()) {
+    out << helpText();
+  } else {
+    std::string error;
+    const std::string help = topicHelp(command.file, error);
+    if (help.empty()) {
+      std::cerr << "zephlorctl: " << error << std::endl;
+      return kUsage;
+    }
+    out << help;
+  }
   return out.flush() ? kSuccess : kOutputFailed;
 }
 

@@ -35,7 +35,11 @@ int main(int argc, char** argv) {
     return kUsage;
   }
   if (commandLine.help) {
-    std::cout << helpText();
+    // COMMAND --help: that command's help alone.
+    std::string unknown;
+    const std::string help =
+        commandLine.words.empty() ? "" : topicHelp(commandLine.words[0], unknown);
+    std::cout << (help.empty() ? helpText() : help);
     return kSuccess;
   }
   if (commandLine.version) {

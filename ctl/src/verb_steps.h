@@ -19,6 +19,7 @@ bool readFault(CommandWords& words, Command& command);
 bool readSleep(CommandWords& words, Command& command);
 bool readNothing(CommandWords& words, Command& command);
 bool readMonitor(CommandWords& words, Command& command);
+bool readHelp(CommandWords& words, Command& command);
 
 ExitCode runInfo(const Command& command, Session& session, std::ostream& out, std::ostream& err);
 ExitCode runRead(const Command& command, Session& session, std::ostream& out, std::ostream& err);

@@ -2,8 +2,10 @@
 
 #include "verb_steps.h"
 #include "zephlor_facts/item_catalogue.h"
+#include "zephlor_io/platform_facts.h"
 #include "zephlor_io/serial_port.h"
 #include "zephlor_text/closest_word.h"
+#include "zephlor_text/filled_in.h"
 #include "zephlor_text/help_rows.h"
 #include "zephlor_text/table_rows.h"
 
@@ -16,16 +18,19 @@ using namespace steps;
 constexpr VerbRow kVerbs[] = {
     {"info", Command::Verb::kInfo, Where::kAnywhere, readInfo, runInfo, nullptr,
      "info [ADDRESS]",
-     "driver name, and the firmware version and date (firmware item ADDRESS, default 0)"},
+     "driver name, and the firmware version and date (firmware item ADDRESS, default 0)",
+     "zephlorctl --device {device} info"},
     {"read", Command::Verb::kRead, Where::kAnywhere, readRead, runRead, nullptr,
      "read ITEM",
-     "read one item's value"},
+     "read one item's value",
+     "zephlorctl --device {device} read station-level 1 2 3"},
     {"write", Command::Verb::kWrite, Where::kAnywhere, readWrite, runWrite, nullptr,
      "write ITEM VALUE [--u16]",
      "write a value and wait for the controller's confirmation; VALUE is a number, truncated "
      "toward zero on the line (8-bit items carry its low 8 bits); what was sent is shown. NaN, "
      "infinities and values outside the signed 32-bit range are refused. --u16 sends it as a "
-     "16-bit unsigned integer (0-65535)"},
+     "16-bit unsigned integer (0-65535)",
+     "zephlorctl --device {device} write thermostat 1 2 1 21"},
     {"poll", Command::Verb::kPoll, Where::kAnywhere, readPoll, runPoll, nullptr,
      "poll ITEM... [-i|--interval MS] [-c|--count N] [--reconnect]",
      "read the items, one timestamped line per sample, a sample starting every MS milliseconds "
@@ -35,28 +40,35 @@ constexpr VerbRow kVerbs[] = {
      "greatest reply time. A failed line ends it, unless --reconnect: then the sample is "
      "recorded as "
      "\"line down\", the device is opened again at most once an interval, and the poll goes on; "
-     "the summary counts the samples lost and the reconnects"},
+     "the summary counts the samples lost and the reconnects",
+     "zephlorctl --device {device} --format csv poll led 1 2 3 switch 1 1 4 -i 500 -c 10"},
     {"run", Command::Verb::kRun, Where::kCommandLineOnly, readRun, runRun, nullptr,
      "run FILE",
      "run the commands in FILE (- for standard input), one per line, after checking them all: "
      "nothing is sent if any line is wrong. Lines of at most 4096 bytes, no NUL bytes, 4 MiB at "
      "most. Lines starting with # are shown as they are; a line starting with ! is expected to "
-     "fail. Scripts may also use the script commands below"},
+     "fail. Scripts may also use the script commands below",
+     "zephlorctl --device {device} run commissioning.zcmd"},
     {"list-ports", Command::Verb::kListPorts, Where::kCommandLineOnly, readListPorts, nullptr,
      listPorts,
      "list-ports [PATH...]",
      "the serial ports to pass to --device (on Linux the names under /dev/serial/by-id and the "
      "ttys with a device behind them, on Windows the COM ports), and any PATH given, such as a "
-     "pseudo-terminal"},
-    {"help", Command::Verb::kHelp, Where::kCommandLineOnly, readNothing, nullptr, showHelp,
-     "help",
-     "this text, as --help"},
+     "pseudo-terminal",
+     "zephlorctl list-ports"},
+    {"help", Command::Verb::kHelp, Where::kCommandLineOnly, readHelp, nullptr, showHelp,
+     "help [COMMAND | items]",
+     "this text, as --help; with a command, that command's help (as COMMAND --help); with items, "
+     "the item kinds and their address numbers",
+     "zephlorctl help poll"},
     {"fault", Command::Verb::kFault, Where::kScriptOnly, readFault, runFault, nullptr,
      "fault none | fault KIND[:P]...",
-     "set the --sim simulator's faults"},
+     "set the --sim simulator's faults",
+     "fault drop:0.2 delay:0.1   (in a script run with --sim)"},
     {"sleep", Command::Verb::kSleep, Where::kScriptOnly, readSleep, runSleep, nullptr,
      "sleep MS",
-     "pause"},
+     "pause",
+     "sleep 500   (in a script)"},
     {"monitor", Command::Verb::kMonitor, Where::kCommandLineOnly, readMonitor, nullptr, nullptr,
      "monitor --between HOST_SIDE CONTROLLER_SIDE | --tap HOST_TX CONTROLLER_TX | "
      "--listen tcp:ADDRESS:PORT",
@@ -66,7 +78,8 @@ constexpr VerbRow kVerbs[] = {
      "pseudo-terminal whose path is told. --tap listens on a tap cable's two receive lines and "
      "sends nothing. --listen is a TCP port the host connects to, in front of the device server "
      "--device names. A request unanswered within --timeout has no reply. Ctrl-C ends it with "
-     "a summary: exchanges by item and verdict, and reply-time median and p99 per item"},
+     "a summary: exchanges by item and verdict, and reply-time median and p99 per item",
+     "zephlorctl monitor --between pty {device}"},
 };
 // clang-format on
 
@@ -163,6 +176,28 @@ ExitCode execute(const Command& command, Session& session, std::ostream& out, st
     return failure;
   }
   return code;
+}
+
+std::string topicHelp(const std::string& topic, std::string& error) {
+  if (topic == "items") {
+    return "Items: a kind followed by its address numbers (each 0 to 255):\n" +
+           facts::itemCatalogueHelp();
+  }
+  std::vector<std::string_view> topics{"items"};
+  for (const VerbRow& row : kVerbs) {
+    topics.emplace_back(row.name);
+    if (topic != row.name) continue;
+    const std::string example =
+        text::filledIn(row.example, {{"device", io::platformFacts().serialDevice}});
+    return std::string("Usage: zephlorctl [OPTIONS] ") + row.usage + "\n\n" +
+           text::helpRow("", row.help, 4) + "\n" +
+           (row.where == Where::kScriptOnly ? "A script command.\n\n" : "") + "Example:\n  " +
+           example + "\n\nThe line's, the results' and the other options: zephlorctl --help\n";
+  }
+  const std::string close = text::closestWord(topic, topics);
+  error = "no help on " + text::quotedBytes(topic) +
+          (close.empty() ? " (help takes a command, or items)" : " (did you mean " + close + "?)");
+  return "";
 }
 
 std::string verbsHelp() {

@@ -24,11 +24,18 @@ struct VerbRow {
   ExitCode (*runAlone)(const Command& command, std::ostream& out);
   const char* usage;
   const char* help;
+  // For `COMMAND --help` and `help COMMAND`: the command at work, {device} being the platform's
+  // serial device.
+  const char* example;
 };
 
 const VerbRow& verbRow(Command::Verb verb);
 
 // The Commands part of --help, and the verbs scripts may use besides them.
 std::string verbsHelp();
+
+// The help of one command (its usage, what it does and an example), or of "items" (the item kinds
+// with their address numbers); empty with the reason, and the nearest topic, for another word.
+std::string topicHelp(const std::string& topic, std::string& error);
 
 }  // namespace zephlor::ctl

@@ -6,6 +6,8 @@
 
 #include "commands.h"
 #include "options.h"
+#include "verbs.h"
+#include "zephlor_facts/item_catalogue.h"
 #include "zephlor_io/serial_port.h"
 
 namespace zephlor::ctl {
@@ -85,6 +87,29 @@ TEST(CommandLines, WrongOnesAreToldInOneSentence) {
     SCOPED_TRACE(testing::PrintToString(c.arguments));
     EXPECT_EQ(problemWith(c.arguments), c.error);
   }
+}
+
+TEST(Help, EveryCommandHasAPageOfItsOwnAndItemsTheirs) {
+  for (const char* verb : {"info", "read", "write", "poll", "run", "list-ports", "help", "fault",
+                           "sleep", "monitor"}) {
+    SCOPED_TRACE(verb);
+    std::string error;
+    const std::string page = topicHelp(verb, error);
+    EXPECT_EQ(page.rfind(std::string("Usage: zephlorctl [OPTIONS] ") + verb, 0), 0u) << page;
+    EXPECT_NE(
+        page.find(
+            std::string("Example:\n  ") +
+            (verb == std::string("fault") || verb == std::string("sleep") ? verb : "zephlorctl")),
+        std::string::npos)
+        << page;
+  }
+  std::string error;
+  const std::string items = topicHelp("items", error);
+  for (const facts::ItemKindInfo& kind : facts::kItemCatalogue) {
+    EXPECT_NE(items.find(std::string("  ") + kind.name + " "), std::string::npos) << kind.name;
+  }
+  EXPECT_EQ(topicHelp("pol", error), "");
+  EXPECT_EQ(error, "no help on \"pol\" (did you mean poll?)");
 }
 
 TEST(CommandLines, ScriptLinesTakeTheSameCommandOptions) {

@@ -22,6 +22,15 @@ def instant(text):
     return datetime.datetime.strptime(text, "%Y-%m-%dT%H:%M:%S.%fZ")
 
 
+# Help per command: COMMAND --help and help COMMAND are the same page, that command's alone.
+own, asked = ctl("read", "--help"), ctl("help", "read")
+check("read --help is read's page", own.returncode == 0 and own.stdout == asked.stdout and
+      own.stdout.startswith("Usage: zephlorctl [OPTIONS] read ITEM") and
+      len(own.stdout.splitlines()) < 12, own.stdout)
+unknown = ctl("help", "reed")
+check("help on no such command", unknown.returncode == 2 and "did you mean read?" in
+      unknown.stderr, unknown.stderr)
+
 # CSV: one header, a row per sample at a fixed rate, read back by a CSV parser.
 with tempfile.TemporaryDirectory() as folder:
     output = os.path.join(folder, "poll.csv")
