@@ -149,6 +149,11 @@ for package_file in "libwirelex1 libwirelex.so.1 -> libwirelex.so.$version" \
   package=${package_file%% *} file=${package_file#* }
   [[ $(dpkg-deb -c "$(deb "$package")" 2>&1) == *"$file"* ]] && pass || fail "$package holds $file"
 done
+dpkg-deb --fsys-tarfile "$(deb osterfell)" | tar -xO --wildcards '*/osterfell.so' \
+  >"$work/packaged-osterfell.so"
+[[ $(readelf -d "$work/packaged-osterfell.so" 2>&1) == *NEEDED* &&
+  $(readelf -d "$work/packaged-osterfell.so") != *RUNPATH* ]] && pass ||
+  fail "the packaged plug-in has no search path: the codec is in the system's library folder"
 expect "the plug-in depends on the codec's package" "libwirelex1 (>= " \
   dpkg-deb -f "$(deb osterfell)" Depends
 expect "the gateway depends on the plug-in's package" "osterfell (= " \
@@ -202,6 +207,8 @@ mkdir -p "$work/unpacked"
 expect "the .tar.gz unpacks" "" tar -C "$work/unpacked" -xzf "$archive"
 expect "the unpacked tools run" "driver: Zephlor" \
   bash -c "'$work'/unpacked/zephlor-*/bin/zephlorctl --sim info"
+expect "the unpacked plug-in finds the codec relative to itself" '$ORIGIN/..' \
+  bash -c "readelf -d \"\$(find '$work'/unpacked -name osterfell.so)\" | grep RUNPATH"
 
 echo "$passed passed, $failed failed"
 [[ $failed -eq 0 ]]
