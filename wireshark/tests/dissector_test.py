@@ -58,6 +58,12 @@ def main():
         end_children()
         sys.exit(77)
 
+    # "Capturing on" can come before the first packets are taken: the capture is ready once it
+    # holds an exchange of the simulator's (a firmware read, left out of the checks below).
+    check("the capture takes the simulator's traffic", wait_until(
+        lambda: ctl("-d", clean, "info") and any(
+            row["zephlor.item"] == "firmware" for row in tshark(capture, clean_port, "zephlor")[0]),
+        LIMIT))
     ctl("-d", clean, "write", "station-level", "1", "2", "3", "66")
     ctl("-d", clean, "read", "station-level", "1", "2", "3")
     ctl("-d", wrong, "write", "led", "1", "2", "3", "1")
@@ -72,7 +78,8 @@ def main():
     check("tshark loads the dissector", not errors.strip() or "Running as user" in errors, errors)
     for row in rows:
         print("\t".join(row[field] for field in FIELDS))
-    on_port = [r for r in rows if clean_port in (int(r["tcp.srcport"]), int(r["tcp.dstport"]))]
+    on_port = [r for r in rows if clean_port in (int(r["tcp.srcport"]), int(r["tcp.dstport"]))
+               and r["zephlor.item"] != "firmware"]
     check("lines on the preference's port", [(r["zephlor.direction"], r["zephlor.item"],
                                               r["zephlor.value"]) for r in on_port] ==
           [("request", "station-level", "66"), ("reply", "station-level", "66"),
