@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "results.h"
 #include "zephlor_text/timestamp.h"
 #include "zephlor_text/visible_bytes.h"
 
@@ -23,14 +24,6 @@ const char* directionName(monitor::Direction direction) {
 
 std::string replyMilliseconds(const monitor::Exchange& exchange) {
   return exchange.replyTime ? text::formatMilliseconds(*exchange.replyTime) : "";
-}
-
-// A CSV field, quoted when it holds a comma, a quote or a line end.
-std::string csvField(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (const char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return quoted + "\"";
 }
 
 }  // namespace

@@ -140,8 +140,7 @@ void Watcher::request(const Line& line) {
     record.verdict = verdict.name;
     record.words = verdict.words;
     made_.push_back(std::move(record));
-    recent_.push_back(pending_->words);
-    if (recent_.size() > kRecentKept) recent_.pop_front();
+    remember(std::move(pending_->words));
     pending_.reset();
   }
   if (!words) return watchRecord(Direction::kToController, line, facts::WatchVerdict::kNotARequest);
@@ -213,7 +212,11 @@ void Watcher::close(std::string reply, bool lineComplete, const Moment& at) {
     }
   }
   made_.push_back(std::move(record));
-  recent_.push_back(std::move(pending.words));
+  remember(std::move(pending.words));
+}
+
+void Watcher::remember(sim::RequestWords closed) {
+  recent_.push_back(std::move(closed));
   if (recent_.size() > kRecentKept) recent_.pop_front();
 }
 

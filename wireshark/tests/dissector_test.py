@@ -71,6 +71,10 @@ def main():
     with open(script, "w") as file:
         file.write("!read switch 1 1 4\n!read thermostat 1 2 1\nsleep 2000\n")
     ctl("-d", late, "--timeout", "300", "run", script)
+    # Stopped once the capture holds both delayed replies.
+    wait_until(lambda: sum(r["zephlor.direction"] == "reply" and late_port in (
+        int(r["tcp.srcport"]), int(r["tcp.dstport"]))
+        for r in tshark(capture, clean_port, "zephlor")[0]) >= 2, LIMIT)
     dumpcap.send_signal(signal.SIGINT)
     dumpcap.wait(timeout=LIMIT)
 

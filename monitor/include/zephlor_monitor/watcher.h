@@ -76,6 +76,8 @@ class Watcher {
   void reply(const Line& line);
   void close(std::string reply, bool lineComplete, const Moment& at);
   void watchRecord(Direction direction, const Line& line, facts::WatchVerdict verdict);
+  // Keeps a closed request, for a reply that comes late.
+  void remember(sim::RequestWords closed);
 
   const host::DriverEntryPoints& driver_;
   const std::chrono::milliseconds timeout_;
