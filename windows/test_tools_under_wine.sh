@@ -63,7 +63,7 @@ check "version" 0 "zephlorctl $version" "${ctl[@]}" --version
 check "info over COM7" 0 "firmware: version 2.10, date 11/22/33" "${ctl[@]}" --device COM7 info
 check "the device namespace" 0 "driver: Zephlor" "${ctl[@]}" --device '\\.\COM7' info
 while IFS='|' read -r item value shown; do
-  check "write $item" 0 "wrote $shown" "${ctl[@]}" --device COM7 write $item "$value"
+  check "write $item" 0 "wrote $shown" "${ctl[@]}" --device COM7 write $item "$value" --truncate
   [[ $item == *profile* ]] && continue
   check "read $item" 0 ": $shown" "${ctl[@]}" --device COM7 read $item
 done <<'ITEMS'

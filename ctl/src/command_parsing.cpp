@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "verb_steps.h"
+#include "zephlor_facts/item_catalogue.h"
 #include "zephlor_text/visible_bytes.h"
 
 namespace zephlor::ctl::steps {
@@ -43,13 +44,20 @@ bool readWrite(CommandWords& words, Command& command) {
     return true;
   }
   char* end = nullptr;
-  command.value = std::strtof(value->c_str(), &end);
+  const double given = std::strtod(value->c_str(), &end);
   if (value->empty() || *end != '\0') {
     return words.fail("the value " + text::quotedBytes(*value) + " is not a number");
   }
+  command.value = static_cast<float>(given);
+  if (!command.options.truncate) {
+    const std::string problem = facts::valueProblem(*item.kind, given);
+    if (problem.empty()) return true;
+    return words.fail("the value " + text::quotedBytes(*value) + " cannot be sent: " + problem +
+                      " (--truncate sends what the line makes of it)");
+  }
   // The line carries the value truncated to a signed 32-bit number; beyond that (and for NaN and
   // the infinities) the driver would send a wrapped or zero value nobody asked for.
-  const double whole = std::trunc(static_cast<double>(command.value));
+  const double whole = std::trunc(given);
   if (!std::isfinite(whole) || whole < -2147483648.0 || whole >= 2147483648.0) {
     return words.fail("the value " + text::quotedBytes(*value) +
                       " is outside what the line carries (whole numbers from -2147483648 to "

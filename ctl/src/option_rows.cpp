@@ -139,6 +139,9 @@ const std::vector<Command> kCommandOptions = {
     {{"--u16", nullptr, nullptr}, Section::kCommand, nullptr, {},
      [](CommandOptions& o, const std::string&, const Bounds&) -> Problem {
        o.unsigned16 = true; return ""; }},
+    {{"--truncate", nullptr, nullptr}, Section::kCommand, nullptr, {},
+     [](CommandOptions& o, const std::string&, const Bounds&) -> Problem {
+       o.truncate = true; return ""; }},
     {{"--interval", "-i", "milliseconds"}, Section::kCommand, nullptr, {0, kLongestWait.count()},
      [](CommandOptions& o, const std::string& v, const Bounds& b) {
        long long number = 0;

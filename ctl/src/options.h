@@ -38,8 +38,8 @@ struct OutputOptions {
   bool localTime = false;  // CSV times in the machine's local time, without a zone
 };
 
-// What belongs to a command rather than the line: write's --u16, poll's --interval, --count and
-// --reconnect.
+// What belongs to a command rather than the line: write's --u16 and --truncate, poll's
+// --interval, --count and --reconnect, monitor's --between, --tap and --listen.
 // They may stand anywhere on the command line, and anywhere in a script's line.
 // How zephlorctl monitor sees a line: forwarding between the host and the controller, listening on
 // a tap cable's two receive lines, or as the TCP port the host connects to.
@@ -49,6 +49,7 @@ struct CommandOptions {
   std::optional<MonitorMode> monitorMode;
   std::string monitorListen;
   bool unsigned16 = false;
+  bool truncate = false;   // write: a value the item cannot carry goes as the line makes it
   bool reconnect = false;  // poll: a failed line is opened again, the poll goes on
   std::optional<std::chrono::milliseconds> interval;
   std::optional<long long> count;

@@ -25,11 +25,13 @@ constexpr VerbRow kVerbs[] = {
      "read one item's value",
      "zephlorctl --device {device} read station-level 1 2 3"},
     {"write", Command::Verb::kWrite, Where::kAnywhere, readWrite, runWrite, nullptr,
-     "write ITEM VALUE [--u16]",
-     "write a value and wait for the controller's confirmation; VALUE is a number, truncated "
-     "toward zero on the line (8-bit items carry its low 8 bits); what was sent is shown. NaN, "
-     "infinities and values outside the signed 32-bit range are refused. --u16 sends it as a "
-     "16-bit unsigned integer (0-65535)",
+     "write ITEM VALUE [--truncate|--u16]",
+     "write a value and wait for the controller's confirmation. VALUE must be one the item "
+     "carries: a whole number 0 to 255 for levels, LEDs, switches and profiles, a signed 32-bit "
+     "one for a thermostat, 0 to 65535 for the modifier; others are refused. --truncate sends "
+     "what the line makes of any number in the signed 32-bit range instead (toward zero, and the "
+     "low 8 bits for 8-bit items: 75.6 goes as 75, 300 as 44); what was sent is shown. --u16 "
+     "sends it as a 16-bit unsigned integer (0-65535)",
      "zephlorctl --device {device} write thermostat 1 2 1 21"},
     {"poll", Command::Verb::kPoll, Where::kAnywhere, readPoll, runPoll, nullptr,
      "poll ITEM... [-i|--interval MS] [-c|--count N] [--reconnect]",
@@ -140,8 +142,8 @@ std::optional<Command> parseCommand(const std::vector<std::string>& words,
     }
     // Each command option belongs to one verb.
     const bool pollOptions = options.interval || options.count || options.reconnect;
-    if (options.unsigned16 && row.verb != Command::Verb::kWrite) {
-      error = "--u16 goes with write only";
+    if ((options.unsigned16 || options.truncate) && row.verb != Command::Verb::kWrite) {
+      error = "--u16 and --truncate go with write only";
       return std::nullopt;
     }
     if (pollOptions && row.verb != Command::Verb::kPoll) {

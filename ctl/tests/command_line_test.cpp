@@ -51,7 +51,7 @@ TEST(CommandLines, WrongOnesAreToldInOneSentence) {
        "rfc2217:HOST:PORT), PORT 1 to 65535"},
       {{"poll", "led", "1", "2", "3", "--count", "0"},
        "--count takes a whole number from 1 to 1000000000"},
-      {{"read", "led", "1", "2", "3", "--u16"}, "--u16 goes with write only"},
+      {{"read", "led", "1", "2", "3", "--u16"}, "--u16 and --truncate go with write only"},
       {{"info", "--interval", "5"}, "--interval, --count and --reconnect go with poll only"},
       {{"fault", "drop"}, "fault can only be used inside a script"},
       {{}, "no command given (info, read, write, poll, run, list-ports or monitor)"},
@@ -82,6 +82,27 @@ TEST(CommandLines, WrongOnesAreToldInOneSentence) {
       {{"--sim", "--u16", "write", "led", "1", "2", "3", "70000"},
        "with --u16 the value must be a whole number from 0 to 65535"},
       {{"--sim", "read", "led", "1", "2", "3"}, ""},
+      // A value the item cannot carry is refused, unless --truncate asks for what the line
+      // makes of it; NaN and what leaves the 32-bit range are refused even then.
+      {{"write", "thermostat", "1", "2", "1", "-5.5"},
+       "the value \"-5.5\" cannot be sent: thermostat takes whole numbers from -2147483648 to "
+       "2147483647 (--truncate sends what the line makes of it)"},
+      {{"write", "led", "1", "2", "3", "300"},
+       "the value \"300\" cannot be sent: led takes whole numbers from 0 to 255 (--truncate "
+       "sends what the line makes of it)"},
+      {{"write", "modifier", "70000"},
+       "the value \"70000\" cannot be sent: modifier takes whole numbers from 0 to 65535 "
+       "(--truncate sends what the line makes of it)"},
+      {{"write", "thermostat", "1", "2", "1", "16777217"},
+       "the value \"16777217\" cannot be sent: the driver carries values as 32-bit floats, which "
+       "cannot hold this one exactly (--truncate sends what the line makes of it)"},
+      {{"write", "led", "1", "2", "3", "300", "--truncate"}, ""},
+      {{"write", "thermostat", "1", "2", "1", "-5.5", "--truncate"}, ""},
+      {{"write", "modifier", "65535"}, ""},
+      {{"write", "led", "1", "2", "3", "nan", "--truncate"},
+       "the value \"nan\" is outside what the line carries (whole numbers from -2147483648 to "
+       "2147483647 after truncation)"},
+      {{"read", "led", "1", "2", "3", "--truncate"}, "--u16 and --truncate go with write only"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.arguments));
@@ -114,7 +135,7 @@ TEST(Help, EveryCommandHasAPageOfItsOwnAndItemsTheirs) {
 
 TEST(CommandLines, ScriptLinesTakeTheSameCommandOptions) {
   EXPECT_EQ(problemInScript({"run", "other.zcmd"}), "run cannot be used inside a script");
-  EXPECT_EQ(problemInScript({"sleep", "5", "--u16"}), "--u16 goes with write only");
+  EXPECT_EQ(problemInScript({"sleep", "5", "--u16"}), "--u16 and --truncate go with write only");
   EXPECT_EQ(problemInScript({"poll", "led", "1", "2", "3", "--interval=x"}),
             "--interval takes milliseconds from 0 to 86400000");
   EXPECT_EQ(problemInScript({"write", "thermostat", "1", "2", "3", "-5"}), "");

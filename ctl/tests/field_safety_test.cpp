@@ -97,7 +97,7 @@ TEST(ReplyIntegrity, SplitReplyCutByTheTimeoutIsIncomplete) {
 
 TEST(ReplyIntegrity, ModifierWriteShowsWhatTheDriverKeeps) {
   const Finished finished =
-      runToCompletion(ctlWith({"--sim", "write", "modifier", "70000"}), kRunLimit);
+      runToCompletion(ctlWith({"--sim", "write", "modifier", "70000", "--truncate"}), kRunLimit);
   EXPECT_EQ(finished.exitCode, kSuccess) << finished.err;
   EXPECT_EQ(finished.out, "modifier: kept 4464 (given 70000)\n");
 }

@@ -1,5 +1,7 @@
 #include "zephlor_facts/item_catalogue.h"
 
+#include <cmath>
+
 #include "zephlor_text/help_rows.h"
 
 namespace zephlor::facts {
@@ -19,6 +21,32 @@ std::string itemCatalogueHelp() {
     help += text::helpRow(usage, *info.note != '\0' ? info.note : "read and written", 28);
   }
   return help;
+}
+
+ValueBounds valueBounds(const ItemKindInfo& kind) {
+  switch (kind.value) {
+    case ValueRule::kWhole32:
+      return {-2147483648.0, 2147483647.0};
+    case ValueRule::kModifier:
+      return {0, 65535};
+    default:
+      return {0, 255};
+  }
+}
+
+std::string valueProblem(const ItemKindInfo& kind, double value) {
+  if (!kind.writable) return std::string(kind.name) + " cannot be written";
+  const ValueBounds bounds = valueBounds(kind);
+  const auto told = [](double bound) { return std::to_string(static_cast<long long>(bound)); };
+  if (!std::isfinite(value) || value != std::trunc(value) || value < bounds.least ||
+      value > bounds.most) {
+    return std::string(kind.name) + " takes whole numbers from " + told(bounds.least) + " to " +
+           told(bounds.most);
+  }
+  if (static_cast<double>(static_cast<float>(value)) != value) {
+    return "the driver carries values as 32-bit floats, which cannot hold this one exactly";
+  }
+  return "";
 }
 
 }  // namespace zephlor::facts

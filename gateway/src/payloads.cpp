@@ -64,28 +64,6 @@ bool parseSetRequest(const std::string& payload, SetRequest& request, std::strin
   return true;
 }
 
-ValueBounds valueBounds(const host::KindInfo& kind) {
-  if (kind.value == facts::ValueRule::kWhole32) return {-2147483648.0, 2147483647.0};
-  return {0, 255};
-}
-
-std::string valueProblem(const host::KindInfo& kind, double value) {
-  if (!std::isfinite(value) || value != std::trunc(value))
-    return "the value must be a whole number";
-  if (kind.value != facts::ValueRule::kLowByte && kind.value != facts::ValueRule::kWhole32) {
-    return std::string(kind.name) + " cannot be written";
-  }
-  const ValueBounds bounds = valueBounds(kind);
-  if (value < bounds.least || value > bounds.most) {
-    const auto told = [](double bound) { return std::to_string(static_cast<long long>(bound)); };
-    return std::string(kind.name) + " takes " + told(bounds.least) + " to " + told(bounds.most);
-  }
-  if (static_cast<double>(static_cast<float>(value)) != value) {
-    return "the driver carries values as 32-bit floats, which cannot hold this one exactly";
-  }
-  return "";
-}
-
 std::string setResultPayload(const Json& id, std::optional<int64_t> sent, bool confirmed,
                              const std::string& error) {
   Json result{{"id", id}};

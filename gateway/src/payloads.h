@@ -47,18 +47,10 @@ constexpr size_t kLongestSetPayload = 256;
 // be read, so the refusal can name it.
 bool parseSetRequest(const std::string& payload, SetRequest& request, std::string& error);
 
-// The values a writable kind takes: a load level, LED or switch 0 to 255, a thermostat a signed
-// 32-bit number.
-struct ValueBounds {
-  double least;
-  double most;
-};
-ValueBounds valueBounds(const host::KindInfo& kind);
-
-// Why `kind` cannot carry `value` to the controller, or empty when it can: a load level, LED or
-// switch takes whole numbers 0 to 255, a thermostat whole signed 32-bit numbers that the driver's
-// float holds exactly.
-std::string valueProblem(const host::KindInfo& kind, double value);
+// What a value may be is the same for every tool.
+using facts::ValueBounds;
+using facts::valueBounds;
+using facts::valueProblem;
 
 // {"id":...,"sent":42,"confirmed":true}, with "error" when it was not confirmed; "sent" only when
 // a value went on the line.

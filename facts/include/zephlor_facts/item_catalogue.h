@@ -61,4 +61,18 @@ inline const ItemKindInfo& itemKindInfo(ItemKind kind) {
 // The kinds for --help, one a line: the name, its address numbers and its note.
 std::string itemCatalogueHelp();
 
+// The whole values a writable kind takes: a load level, LED, switch or profile 0 to 255, a
+// thermostat a signed 32-bit number, the level modifier 0 to 65535.
+struct ValueBounds {
+  double least;
+  double most;
+};
+ValueBounds valueBounds(const ItemKindInfo& kind);
+
+// Why `kind` cannot carry `value` to the controller as it is, or empty when it can. Every tool
+// refuses such a value rather than send another one (75.6 as 75, 300 as 44); zephlorctl sends
+// what the line makes of it only when asked to (--truncate). The driver hands values over as
+// 32-bit floats, so a value a float cannot hold exactly is refused too.
+std::string valueProblem(const ItemKindInfo& kind, double value);
+
 }  // namespace zephlor::facts
