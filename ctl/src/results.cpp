@@ -81,6 +81,8 @@ ExitCode Results::writeFailure(std::string& message) const {
 }
 
 void Results::setColumns(std::vector<std::string> columns) {
+  // Records of other columns than the header's have a header of their own.
+  if (headerWritten_ && columns != columns_) headerDue_ = true;
   columns_ = std::move(columns);
   positions_.clear();
   for (size_t i = 0; i < columns_.size(); ++i) positions_[columns_[i]].push_back(i);
@@ -110,8 +112,10 @@ void Results::record(const std::vector<Reading>& readings,
     return;
   }
   // A file appended to keeps the header it has.
-  const bool header = !headerWritten_ && (file_ == nullptr || file_->startsTheFile());
+  const bool header =
+      headerDue_ || (!headerWritten_ && (file_ == nullptr || file_->startsTheFile()));
   headerWritten_ = true;
+  headerDue_ = false;
   if (header) {
     out_ << "time";
     for (const std::string& column : columns_) out_ << "," << csvField(column);

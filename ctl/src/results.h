@@ -52,7 +52,7 @@ class Results {
   std::ostream& text() { return out_; }
 
   // The columns the records of this run may have, in order: the CSV header. Records fill those
-  // they have and leave the others empty.
+  // they have and leave the others empty. Columns changed after a record start a new header.
   void setColumns(std::vector<std::string> columns);
 
   // One record, stamped with `time` (when its sample began).
@@ -75,6 +75,7 @@ class Results {
   // Each column's positions, by name: an item named twice has a column for each reading.
   std::unordered_map<std::string, std::vector<size_t>> positions_;
   bool headerWritten_ = false;
+  bool headerDue_ = false;
 };
 
 // A CSV field as RFC 4180 has it: quoted when it holds a comma, a quote or a line end.

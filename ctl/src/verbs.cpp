@@ -45,11 +45,13 @@ constexpr VerbRow kVerbs[] = {
      "the summary counts the samples lost and the reconnects",
      "zephlorctl --device {device} --format csv poll led 1 2 3 switch 1 1 4 -i 500 -c 10"},
     {"run", Command::Verb::kRun, Where::kCommandLineOnly, readRun, runRun, nullptr,
-     "run FILE",
-     "run the commands in FILE (- for standard input), one per line, after checking them all: "
-     "nothing is sent if any line is wrong. Lines of at most 4096 bytes, no NUL bytes, 4 MiB at "
-     "most. Lines starting with # are shown as they are; a line starting with ! is expected to "
-     "fail. Scripts may also use the script commands below",
+     "run FILE|-",
+     "run the commands in FILE, one per line, after checking them all: nothing is sent if any "
+     "line is wrong. With -, from standard input: checked whole the same way when it is a file; "
+     "from a pipe or a terminal each line is run as it arrives, a wrong line is told and sends "
+     "nothing, and the next goes on (a terminal gets a prompt). Lines of at most 4096 bytes, no "
+     "NUL bytes, a file of 4 MiB at most. Lines starting with # are shown as they are; a line "
+     "starting with ! is expected to fail. Scripts may also use the script commands below",
      "zephlorctl --device {device} run commissioning.zcmd"},
     {"list-ports", Command::Verb::kListPorts, Where::kCommandLineOnly, readListPorts, nullptr,
      listPorts,

@@ -11,6 +11,8 @@ import datetime
 import io
 import json
 import os
+import pty
+import select
 import subprocess
 import sys
 import tempfile
@@ -59,6 +61,63 @@ check("quiet read", ctl("--sim", "-q", "read", "led", "1", "2", "3").stdout == "
 run = ctl("--sim", "run", "-", stdin="read led 1 2 3\nbogus\n")
 check("script mistakes in GNU form", run.stderr.startswith("zephlorctl:-:2: unknown command"),
       run.stderr)
+
+# A script from a pipe runs line by line as it comes: the reply to the first line arrives while
+# its writer still holds the pipe open; a line with a mistake sends nothing, the next goes on.
+def line_within(stream, seconds=10):
+    ready, _, _ = select.select([stream], [], [], seconds)
+    return stream.readline() if ready else None
+
+
+streamed = subprocess.Popen([CTL, "--sim", "run", "-"], stdin=subprocess.PIPE,
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, bufsize=1)
+try:
+    streamed.stdin.write("read led 1 2 3\n")
+    streamed.stdin.flush()
+    echoed, replied = line_within(streamed.stdout), line_within(streamed.stdout)
+    check("a piped line is run before the next comes", replied == "led 1 2 3: 0\n",
+          (echoed, replied))
+    streamed.stdin.write("bogus\n")
+    streamed.stdin.flush()
+    told = line_within(streamed.stderr)
+    check("a piped mistake is told with its place", told is not None and
+          told.startswith("zephlorctl:-:2: unknown command"), told)
+    out, err = streamed.communicate("write led 1 2 3 5\nread led 1 2 3\n", timeout=LIMIT)
+    check("the lines after a mistake go on, the mistake sets the status",
+          streamed.returncode == 2 and out.endswith("led 1 2 3: 5\n"), (out, err))
+finally:
+    streamed.kill()
+    streamed.wait(timeout=LIMIT)
+with tempfile.TemporaryDirectory() as folder:
+    script = os.path.join(folder, "script.zcmd")
+    with open(script, "w") as file:
+        file.write("write led 1 2 3 5\nbogus\n")
+    with open(script) as file:
+        whole = subprocess.run([CTL, "--sim", "--trace", "run", "-"], stdin=file,
+                               capture_output=True, text=True, timeout=LIMIT)
+    check("a script redirected from a file is checked whole first", whole.returncode == 2 and
+          "nothing was sent" in whole.stderr and "-> " not in whole.stderr, whole.stderr)
+# From a pipe, CSV starts a new header when the items change.
+run = ctl("--sim", "--format", "csv", "run", "-", stdin="read led 1 2 3\nread switch 1 2 3\n")
+check("streamed CSV, a header per change of items",
+      [row[:2] for row in csv.reader(io.StringIO(run.stdout)) if row[0] == "time"] ==
+      [["time", "led 1 2 3"], ["time", "switch 1 2 3"]], run.stdout)
+# From a terminal: a prompt on standard error for every line, and no echo.
+controller, terminal = pty.openpty()
+typed = subprocess.Popen([CTL, "--sim", "run", "-"], stdin=terminal, stdout=subprocess.PIPE,
+                         stderr=subprocess.PIPE, text=True)
+os.close(terminal)
+try:
+    os.write(controller, b"read led 1 2 3\n")
+    check("a typed line is answered at once", line_within(typed.stdout) == "led 1 2 3: 0\n")
+    os.write(controller, b"\x04")  # Ctrl-D at the start of a line: the end of the input
+    out, err = typed.communicate(timeout=LIMIT)
+    check("a terminal gets a prompt per line", typed.returncode == 0 and
+          err.count("zephlorctl> ") == 2, err)
+finally:
+    typed.kill()
+    typed.wait(timeout=LIMIT)
+    os.close(controller)
 
 # A failed read: an empty cell, and what failed in the errors column, quoting and all.
 run = ctl("--sim", "--sim-fault", "drop", "--timeout", "50", "--format", "csv", "read", "led", "1",

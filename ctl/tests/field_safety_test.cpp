@@ -194,9 +194,11 @@ TEST(DeviceHandling, SendingIsBoundedByTheTimeout) {
   EXPECT_TRUE(contains(finished.err, "the line failed while sending")) << finished.err;
 }
 
+// A script in a file is checked whole before anything is sent, whether it is named or standard
+// input is redirected from it.
 TEST(ScriptInput, BadScriptsAreRefusedBeforeAnythingIsSent) {
   const struct {
-    const char* file;  // "-": the input below
+    const char* file;  // "-": a file holding the input below
     std::string input;
     const char* stderrHas;
   } cases[] = {
@@ -209,15 +211,28 @@ TEST(ScriptInput, BadScriptsAreRefusedBeforeAnythingIsSent) {
       {"/no/such/script.zcmd", "", "No such file or directory"},
       {"/dev/zero", "", ":1: a NUL byte"},
   };
+  char script[] = "/tmp/zephlor-script-XXXXXX";
+  const int fd = mkstemp(script);
+  ASSERT_GE(fd, 0);
+  close(fd);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.stderrHas);
-    const Finished finished =
-        runToCompletion(ctlWith({"--sim", "--trace", "run", c.file}), kRunLimit, c.input);
-    EXPECT_EQ(finished.exitCode, kUsage) << finished.err;
-    EXPECT_TRUE(contains(finished.err, c.stderrHas)) << finished.err;
-    EXPECT_FALSE(contains(finished.err, "-> ")) << "nothing may be sent";
-    EXPECT_EQ(finished.out, "");
+    std::vector<std::vector<std::string>> runs = {ctlWith({"--sim", "--trace", "run", c.file})};
+    if (c.file == std::string("-")) {
+      std::ofstream(script, std::ios::binary) << c.input;
+      runs = {
+          ctlWith({"--sim", "--trace", "run", script}),
+          {"/bin/sh", "-c", "exec \"$0\" --sim --trace run - < \"$1\"", ZEPHLORCTL_PATH, script}};
+    }
+    for (const auto& run : runs) {
+      const Finished finished = runToCompletion(run, kRunLimit);
+      EXPECT_EQ(finished.exitCode, kUsage) << finished.err;
+      EXPECT_TRUE(contains(finished.err, c.stderrHas)) << finished.err;
+      EXPECT_FALSE(contains(finished.err, "-> ")) << "nothing may be sent";
+      EXPECT_EQ(finished.out, "");
+    }
   }
+  unlink(script);
 }
 
 TEST(ScriptInput, ControlCharactersAreShownEscaped) {
