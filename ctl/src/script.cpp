@@ -143,18 +143,18 @@ bool parseLine(const std::string& name, const ScriptLine& line, Session& session
     std::string error;
     CommandOptions options;
     std::vector<std::string> words;
-    std::optional<Command> command = parseCommandOptions(given, options, words, error)
-                                         ? parseCommand(words, options, true, error)
-                                         : std::nullopt;
-    if (command && command->verb == Command::Verb::kFault && session.simulatorFaults() == nullptr) {
+    const std::optional<Command> command = parseCommandOptions(given, options, words, error)
+                                               ? parseCommand(words, options, true, error)
+                                               : std::nullopt;
+    const bool needsSimulator = command && command->verb == Command::Verb::kFault;
+    if (needsSimulator && session.simulatorFaults() == nullptr) {
       error = "fault works only with the built-in simulator (--sim)";
-      command.reset();
     }
-    if (!command) {
+    if (!command || (needsSimulator && session.simulatorFaults() == nullptr)) {
       err << locationPrefix(name) << line.number << ": " << error << std::endl;
       return false;
     }
-    parsed.command = std::move(*command);
+    parsed.command = *command;
   }
   step = std::move(parsed);
   return true;
