@@ -48,6 +48,13 @@ function(zephlor_protocol_library target)
   if(WIN32)
     target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/platform/windows_dll_main.cpp)
     zephlor_windows_without_runtime(${target} DllMain)
+    if(ZEPHLOR_NO_CRT)
+      # A PDB beside each DLL, for integrators who debug a crash in their own host. The DLL
+      # names it by its file name alone, not by this build's path; unused code is still dropped.
+      target_compile_options(${target} PRIVATE -g -gcodeview)
+      target_link_options(${target} PRIVATE LINKER:/debug LINKER:/opt:ref LINKER:/opt:icf
+                          LINKER:/pdbaltpath:%_PDB%)
+    endif()
   elseif(NOT APPLE)
     # Every symbol resolved at link time, and no run-time library recorded that is not used.
     # A sanitized library leaves its sanitizer runtime to the executable that loads it.
@@ -77,6 +84,22 @@ function(zephlor_windows_without_runtime target entry)
     list(APPEND libraries ${ZEPHLOR_WINDOWS_IMPORT_LIBRARIES}/lib${extra}.a)
   endforeach()
   target_link_libraries(${target} PRIVATE ${libraries})
+endfunction()
+
+# A mingw-w64 program's DWARF in a file of its own beside it, `NAME.exe.debug`, which the program
+# names in its .gnu_debuglink section (gdb finds it there); the program itself is stripped.
+function(zephlor_separate_debug_info target)
+  if(NOT MINGW)
+    return()
+  endif()
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE:${target}>
+            $<TARGET_FILE:${target}>.debug
+    COMMAND ${CMAKE_OBJCOPY} --strip-all $<TARGET_FILE:${target}>
+    COMMAND ${CMAKE_COMMAND} -E chdir $<TARGET_FILE_DIR:${target}>
+            ${CMAKE_OBJCOPY} --add-gnu-debuglink=$<TARGET_FILE_NAME:${target}>.debug
+            $<TARGET_FILE_NAME:${target}>
+    VERBATIM)
 endfunction()
 
 # On Windows, a version resource for `target` (product, file version, `description`), so that

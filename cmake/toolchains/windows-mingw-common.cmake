@@ -30,7 +30,10 @@ endif()
 set(CMAKE_CXX_COMPILER ${ZEPHLOR_MINGW_CXX})
 # windres comes in one variant only.
 set(CMAKE_RC_COMPILER ${ZEPHLOR_MINGW_TRIPLE}-windres)
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -s")
+# Built with debug information, which zephlor_separate_debug_info moves into a file beside the
+# program.
+set(CMAKE_CXX_FLAGS_INIT "-g")
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
 set(CMAKE_FIND_ROOT_PATH /usr/${ZEPHLOR_MINGW_TRIPLE})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
