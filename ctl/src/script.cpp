@@ -289,7 +289,8 @@ ExitCode runStreamedScript(const std::string& name, LineReader& reader, bool ter
     if (!runner.run(*step)) return runner.result();
   }
   if (terminal) err << std::endl;
-  return runner.result();
+  // A console's read may end with no bytes when Ctrl-C is pressed.
+  return io::stopRequested() ? stoppedExitCode() : runner.result();
 }
 
 }  // namespace

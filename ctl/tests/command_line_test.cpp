@@ -129,6 +129,9 @@ TEST(Help, EveryCommandHasAPageOfItsOwnAndItemsTheirs) {
   for (const facts::ItemKindInfo& kind : facts::kItemCatalogue) {
     EXPECT_NE(items.find(std::string("  ") + kind.name + " "), std::string::npos) << kind.name;
   }
+  // The values each writable kind takes, from the rule that refuses the others.
+  EXPECT_NE(items.find("read and written; values 0 to 255"), std::string::npos) << items;
+  EXPECT_NE(items.find("65535"), std::string::npos) << items;
   EXPECT_EQ(topicHelp("pol", error), "");
   EXPECT_EQ(error, "no help on \"pol\" (did you mean poll?)");
 }

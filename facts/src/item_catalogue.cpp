@@ -18,7 +18,13 @@ std::string itemCatalogueHelp() {
   for (const ItemKindInfo& info : kItemCatalogue) {
     std::string usage = info.name;
     for (int i = 0; i < info.addressCount; ++i) usage += std::string(" ") + "ABCD"[i];
-    help += text::helpRow(usage, *info.note != '\0' ? info.note : "read and written", 28);
+    std::string about = *info.note != '\0' ? info.note : "read and written";
+    if (info.writable) {
+      const ValueBounds bounds = valueBounds(info);
+      about += "; values " + std::to_string(static_cast<long long>(bounds.least)) + " to " +
+               std::to_string(static_cast<long long>(bounds.most));
+    }
+    help += text::helpRow(usage, about, 28);
   }
   return help;
 }
