@@ -58,6 +58,15 @@ bool catchesSignal(pid_t pid, int signal) {
   return false;
 }
 
+// Whether process `pid`'s main thread sleeps in poll(), ppoll() or select(): the kernel function
+// it waits in, /proc/PID/wchan, names them so.
+bool sleepsInPoll(pid_t pid) {
+  std::ifstream wchan("/proc/" + std::to_string(pid) + "/wchan");
+  std::string function;
+  std::getline(wchan, function);
+  return function.find("poll") != std::string::npos || function.find("select") != std::string::npos;
+}
+
 int exitCodeOf(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
 
 // Waits for `pid` until `deadline`; kills it there. Returns its exit code, -1 if killed.
@@ -166,6 +175,15 @@ std::optional<std::string> BackgroundChild::readLine(std::chrono::milliseconds l
 bool BackgroundChild::signalOnceCaught(int signal, std::chrono::milliseconds limit) {
   const Clock::time_point deadline = Clock::now() + limit;
   while (pid_ > 0 && !catchesSignal(pid_, signal)) {
+    if (Clock::now() >= deadline) return false;
+    usleep(1000);
+  }
+  return pid_ > 0 && kill(pid_, signal) == 0;
+}
+
+bool BackgroundChild::signalOnceWaiting(int signal, std::chrono::milliseconds limit) {
+  const Clock::time_point deadline = Clock::now() + limit;
+  while (pid_ > 0 && !(catchesSignal(pid_, signal) && sleepsInPoll(pid_))) {
     if (Clock::now() >= deadline) return false;
     usleep(1000);
   }

@@ -39,6 +39,11 @@ class BackgroundChild {
   // taken for the behaviour under test. False if it had none within `limit`.
   bool signalOnceCaught(int signal, std::chrono::milliseconds limit);
 
+  // The same, once it also sleeps in a poll: a wait has begun, not merely the steps before it.
+  // (A sanitizer's runtime may hold back a signal that comes outside a wait, as between sending
+  // a request and waiting for its reply.)
+  bool signalOnceWaiting(int signal, std::chrono::milliseconds limit);
+
   // Its exit code once it has ended (-1 if a signal ended it), or nothing while it still runs at
   // `limit`.
   std::optional<int> waitForExit(std::chrono::milliseconds limit);

@@ -148,7 +148,7 @@ TEST(Interrupts, EndEveryWaitWithTheSignalsStatus) {
       }
       ASSERT_TRUE(line) << "the wait never began";
     }
-    ASSERT_TRUE(ctl.signalOnceCaught(c.signal, kRunLimit));
+    ASSERT_TRUE(ctl.signalOnceWaiting(c.signal, kRunLimit));
     EXPECT_EQ(ctl.waitForExit(kEndsPromptly), 128 + c.signal);
     EXPECT_TRUE(sameSettings(fake.deviceSettings(), before)) << "the device's settings are back";
   }
