@@ -257,7 +257,6 @@ ExitCode runWholeScript(const std::string& name, LineReader& reader, Session& se
 ExitCode runStreamedScript(const std::string& name, LineReader& reader, bool terminal,
                            Session& session, std::ostream& out, std::ostream& err) {
   StepRunner runner(name, session, out, err, echoes(session) && !terminal);
-  std::vector<std::string> columns;
   ScriptLine line;
   for (;;) {
     if (terminal) err << "zephlorctl> " << std::flush;
@@ -269,23 +268,20 @@ ExitCode runStreamedScript(const std::string& name, LineReader& reader, bool ter
       err << error << std::endl;
       return kUsage;
     }
-    std::optional<Step> step;
     if (got == LineReader::Got::kMistake) {
       err << error << std::endl;
       runner.refused();
       continue;
     }
+    std::optional<Step> step;
     if (!parseLine(name, line, session, step, err)) {
       runner.refused();
       continue;
     }
     if (!step) continue;
     // The records' columns are known only line by line: CSV starts a new header whenever they
-    // change.
-    if (!step->narration && columnsOf(step->command) != columns) {
-      columns = columnsOf(step->command);
-      session.results().setColumns(columns);
-    }
+    // change (setColumns tells).
+    if (!step->narration) session.results().setColumns(columnsOf(step->command));
     if (!runner.run(*step)) return runner.result();
   }
   if (terminal) err << std::endl;

@@ -172,18 +172,9 @@ std::optional<std::string> BackgroundChild::readLine(std::chrono::milliseconds l
   }
 }
 
-bool BackgroundChild::signalOnceCaught(int signal, std::chrono::milliseconds limit) {
+bool BackgroundChild::signalOnceReady(int signal, std::chrono::milliseconds limit, bool inPoll) {
   const Clock::time_point deadline = Clock::now() + limit;
-  while (pid_ > 0 && !catchesSignal(pid_, signal)) {
-    if (Clock::now() >= deadline) return false;
-    usleep(1000);
-  }
-  return pid_ > 0 && kill(pid_, signal) == 0;
-}
-
-bool BackgroundChild::signalOnceWaiting(int signal, std::chrono::milliseconds limit) {
-  const Clock::time_point deadline = Clock::now() + limit;
-  while (pid_ > 0 && !(catchesSignal(pid_, signal) && sleepsInPoll(pid_))) {
+  while (pid_ > 0 && !(catchesSignal(pid_, signal) && (!inPoll || sleepsInPoll(pid_)))) {
     if (Clock::now() >= deadline) return false;
     usleep(1000);
   }

@@ -37,12 +37,16 @@ class BackgroundChild {
 
   // Sends it `signal` once it has installed a handler for it, so that a slow start is never
   // taken for the behaviour under test. False if it had none within `limit`.
-  bool signalOnceCaught(int signal, std::chrono::milliseconds limit);
+  bool signalOnceCaught(int signal, std::chrono::milliseconds limit) {
+    return signalOnceReady(signal, limit, false);
+  }
 
   // The same, once it also sleeps in a poll: a wait has begun, not merely the steps before it.
   // (A sanitizer's runtime may hold back a signal that comes outside a wait, as between sending
   // a request and waiting for its reply.)
-  bool signalOnceWaiting(int signal, std::chrono::milliseconds limit);
+  bool signalOnceWaiting(int signal, std::chrono::milliseconds limit) {
+    return signalOnceReady(signal, limit, true);
+  }
 
   // Its exit code once it has ended (-1 if a signal ended it), or nothing while it still runs at
   // `limit`.
@@ -55,6 +59,8 @@ class BackgroundChild {
   int stop();
 
  private:
+  bool signalOnceReady(int signal, std::chrono::milliseconds limit, bool inPoll);
+
   pid_t pid_ = -1;
   int out_ = -1;
   std::string buffered_;

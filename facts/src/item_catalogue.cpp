@@ -19,11 +19,7 @@ std::string itemCatalogueHelp() {
     std::string usage = info.name;
     for (int i = 0; i < info.addressCount; ++i) usage += std::string(" ") + "ABCD"[i];
     std::string about = *info.note != '\0' ? info.note : "read and written";
-    if (info.writable) {
-      const ValueBounds bounds = valueBounds(info);
-      about += "; values " + std::to_string(static_cast<long long>(bounds.least)) + " to " +
-               std::to_string(static_cast<long long>(bounds.most));
-    }
+    if (info.writable) about += "; values " + boundsText(valueBounds(info));
     help += text::helpRow(usage, about, 28);
   }
   return help;
@@ -40,14 +36,17 @@ ValueBounds valueBounds(const ItemKindInfo& kind) {
   }
 }
 
+std::string boundsText(const ValueBounds& bounds) {
+  return std::to_string(static_cast<long long>(bounds.least)) + " to " +
+         std::to_string(static_cast<long long>(bounds.most));
+}
+
 std::string valueProblem(const ItemKindInfo& kind, double value) {
   if (!kind.writable) return std::string(kind.name) + " cannot be written";
   const ValueBounds bounds = valueBounds(kind);
-  const auto told = [](double bound) { return std::to_string(static_cast<long long>(bound)); };
   if (!std::isfinite(value) || value != std::trunc(value) || value < bounds.least ||
       value > bounds.most) {
-    return std::string(kind.name) + " takes whole numbers from " + told(bounds.least) + " to " +
-           told(bounds.most);
+    return std::string(kind.name) + " takes whole numbers from " + boundsText(bounds);
   }
   if (static_cast<double>(static_cast<float>(value)) != value) {
     return "the driver carries values as 32-bit floats, which cannot hold this one exactly";

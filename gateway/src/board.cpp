@@ -15,7 +15,7 @@ ItemView viewOf(const ItemConfig& config) {
   view.item = config.item.describe();
   view.writable = config.writable;
   view.isSwitch = kind.kind == ItemKind::Switch || kind.kind == ItemKind::LedState;
-  if (config.writable) view.bounds = valueBounds(kind);
+  if (config.writable) view.bounds = facts::valueBounds(kind);
   view.unit = config.unit;
   view.label = config.label;
   return view;

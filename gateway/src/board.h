@@ -19,6 +19,7 @@
 
 #include "config.h"
 #include "payloads.h"
+#include "zephlor_facts/item_catalogue.h"
 #include "zephlor_facts/verdicts.h"
 
 namespace zephlor::gateway {
@@ -37,7 +38,7 @@ struct ItemView {
   std::string item;  // kind and address numbers
   bool writable = false;
   bool isSwitch = false;  // a switch or an LED: 0 or 1 from the page
-  std::optional<ValueBounds> bounds;
+  std::optional<facts::ValueBounds> bounds;
   std::string unit;
   std::string label;
   Json value;           // the last good value, null until one was read

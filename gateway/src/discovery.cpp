@@ -53,7 +53,7 @@ Json configOf(const GatewayConfig& config, const LineConfig& line, const ItemCon
   }
   if (item.writable) entity["command_topic"] = topics.set(line.name, item.name);
   if (std::string(component) == "number") {
-    const ValueBounds bounds = valueBounds(kind);
+    const facts::ValueBounds bounds = facts::valueBounds(kind);
     entity["min"] = static_cast<long long>(bounds.least);
     entity["max"] = static_cast<long long>(bounds.most);
     entity["step"] = 1;

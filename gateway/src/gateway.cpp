@@ -156,7 +156,7 @@ std::string Gateway::queueWrite(const std::string& lineName, const std::string& 
   if (found == items.end()) return "no item " + itemName + " on line " + lineName;
   if (!found->writable) return "item " + itemName + " is not writable";
   if (request == nullptr) return unreadable;
-  const std::string problem = valueProblem(*found->item.kind, request->value);
+  const std::string problem = facts::valueProblem(*found->item.kind, request->value);
   if (!problem.empty()) return problem;
   std::string error;
   const auto index = static_cast<size_t>(found - items.begin());

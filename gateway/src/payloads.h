@@ -47,11 +47,6 @@ constexpr size_t kLongestSetPayload = 256;
 // be read, so the refusal can name it.
 bool parseSetRequest(const std::string& payload, SetRequest& request, std::string& error);
 
-// What a value may be is the same for every tool.
-using facts::ValueBounds;
-using facts::valueBounds;
-using facts::valueProblem;
-
 // {"id":...,"sent":42,"confirmed":true}, with "error" when it was not confirmed; "sent" only when
 // a value went on the line.
 std::string setResultPayload(const Json& id, std::optional<int64_t> sent, bool confirmed,

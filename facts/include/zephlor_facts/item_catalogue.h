@@ -68,6 +68,8 @@ struct ValueBounds {
   double most;
 };
 ValueBounds valueBounds(const ItemKindInfo& kind);
+// "0 to 255", as help and refusals tell them.
+std::string boundsText(const ValueBounds& bounds);
 
 // Why `kind` cannot carry `value` to the controller as it is, or empty when it can. Every tool
 // refuses such a value rather than send another one (75.6 as 75, 300 as 44); zephlorctl sends
